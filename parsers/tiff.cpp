@@ -1,0 +1,216 @@
+#include "parsers/tiff.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace vantrel {
+namespace {
+
+enum : std::uint32_t {
+  kTagImageWidth = 256,
+  kTagImageLength = 257,
+  kTagBitsPerSample = 258,
+  kTagMake = 271,
+  kTagModel = 272,
+  kTagStripOffsets = 273,
+  kTagStripByteCounts = 279,
+  kTagSubIfds = 330,
+  kTagJpegOffset = 513,
+  kTagJpegLength = 514,
+  kTagExifIfd = 34665,
+  kTagMakerNote = 37500,
+  kTagMinoltaThumbnail = 129,
+  kTagMinoltaThumbnail2 = 136,
+  kTypeShort = 3,
+};
+
+bool StartsWith(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// One walk of a TIFF structure, with its bounds.
+class TiffWalk {
+ public:
+  TiffWalk(ParseState& state, std::int32_t base) : s_(state), base_(base) {}
+
+  void ParseTiffIfd(int depth);
+  void ParseExifIfd();
+  void ParseMinoltaMakerNote();
+
+  // Moves to base + offset; false when that IFD was walked already or the walk is spent.
+  bool EnterIfd(std::uint32_t offset) {
+    SeekTo(s_.rawFile, AddOffsets(base_, offset));
+    const std::int32_t at = TellPosition(s_.rawFile);
+    if (std::find(visited_.begin(), visited_.end(), at) != visited_.end()) return false;
+    if (!Spend()) return false;
+    visited_.push_back(at);
+    return true;
+  }
+
+  bool Spend() { return budget_-- > 0; }
+
+ private:
+  void ReadText(char (&field)[kTextChars], std::uint32_t count);
+  void FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int depth);
+
+  ParseState& s_;
+  std::int32_t base_;
+  int budget_ = kTiffWorkBudget;
+  std::vector<std::int32_t> visited_;
+};
+
+// Up to count - 1 bytes, stopping after a line feed or at the end of the file.
+void TiffWalk::ReadText(char (&field)[kTextChars], std::uint32_t count) {
+  const std::int32_t n = std::min<std::int32_t>(static_cast<std::int32_t>(count), kTextChars);
+  if (n <= 0) return;
+  char text[kTextChars];
+  std::int32_t length = 0;
+  while (length < n - 1) {
+    const int c = std::fgetc(s_.rawFile);
+    if (c == EOF) {
+      if (length == 0) return;
+      break;
+    }
+    text[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  std::memcpy(field, text, static_cast<std::size_t>(length));
+  field[length] = '\0';
+}
+
+void TiffWalk::FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int depth) {
+  const auto items = static_cast<std::int32_t>(count);
+  for (std::int32_t j = 0; j < items && Spend(); ++j) {
+    SeekTo(s_.rawFile, AddOffsets(valueAt, 4 * static_cast<std::uint32_t>(j)));
+    const std::uint32_t offset = ReadU32(s_);
+    if (depth + 1 <= kTiffMaxDepth && EnterIfd(offset)) ParseTiffIfd(depth + 1);
+  }
+}
+
+void TiffWalk::ParseTiffIfd(int depth) {
+  const std::uint32_t entries = ReadU16(s_);
+  for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
+    const std::int32_t start = TellPosition(s_.rawFile);
+    const std::uint32_t tag = ReadU16(s_);
+    const std::uint32_t type = ReadU16(s_);
+    const std::uint32_t count = ReadU32(s_);
+    SkipToTagValue(s_, base_, type, count);
+    const std::int32_t valueAt = TellPosition(s_.rawFile);
+    const auto value = static_cast<std::int32_t>(type == kTypeShort ? ReadU16(s_) : ReadU32(s_));
+    SeekTo(s_.rawFile, valueAt);
+    switch (tag) {
+      case kTagImageWidth:
+        if (s_.thumbWidth == 0) s_.thumbWidth = value;
+        break;
+      case kTagImageLength:
+        if (s_.thumbHeight == 0) s_.thumbHeight = value;
+        break;
+      case kTagBitsPerSample:
+        if (s_.bitsPerSample == 0) {
+          s_.bitsPerSample = value;
+          if (count == 1) s_.planarRgb = 1;
+        }
+        break;
+      case kTagMake:
+        ReadText(s_.make, count);
+        break;
+      case kTagModel:
+        ReadText(s_.model, count);
+        break;
+      case kTagStripOffsets:
+        if (s_.stripOffset == 0) s_.stripOffset = value;
+        break;
+      case kTagStripByteCounts:
+        if (StartsWith(s_.make, "KODAK") && s_.stripOffset > value) s_.stripOffset -= value;
+        break;
+      case kTagSubIfds:
+        FollowSubIfds(valueAt, count, depth);
+        break;
+      case kTagJpegOffset:
+        s_.thumbOffset = value;
+        break;
+      case kTagJpegLength:
+        s_.thumbLength = value;
+        break;
+      case kTagExifIfd:
+        if (EnterIfd(ReadU32(s_))) ParseExifIfd();
+        break;
+      default:
+        break;
+    }
+    SeekTo(s_.rawFile, AddOffsets(start, 12));
+  }
+}
+
+void TiffWalk::ParseExifIfd() {
+  const std::uint32_t entries = ReadU16(s_);
+  for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
+    const std::int32_t start = TellPosition(s_.rawFile);
+    const std::uint32_t tag = ReadU16(s_);
+    const std::uint32_t type = ReadU16(s_);
+    const std::uint32_t count = ReadU32(s_);
+    SkipToTagValue(s_, base_, type, count);
+    if (tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") &&
+        !StartsWith(s_.make, "OLYMPUS") && std::strstr(s_.make, "Minolta") != nullptr) {
+      ParseMinoltaMakerNote();
+    }
+    SeekTo(s_.rawFile, AddOffsets(start, 12));
+  }
+}
+
+void TiffWalk::ParseMinoltaMakerNote() {
+  const std::uint32_t entries = ReadU16(s_);
+  for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
+    const std::uint32_t tag = ReadU16(s_);
+    ReadU16(s_);  // type
+    ReadU32(s_);  // count
+    const std::uint32_t value = ReadU32(s_);
+    if (tag == kTagMinoltaThumbnail || tag == kTagMinoltaThumbnail2)
+      s_.thumbOffset = AddOffsets(base_, value);
+  }
+}
+
+}  // namespace
+
+HResult ParseTiff(ParseState& state, std::int32_t base) {
+  state.thumbWidth = state.thumbHeight = state.stripOffset = state.bitsPerSample = 0;
+  TiffWalk walk(state, base);
+
+  SeekTo(state.rawFile, base);
+  state.byteOrder = static_cast<std::uint16_t>(ReadU16(state));
+  ReadU16(state);  // the magic number, 42 in true TIFF files, is not checked
+  std::uint32_t next = ReadU32(state);
+  while (next != 0 && walk.EnterIfd(next)) {
+    walk.ParseTiffIfd(0);
+    next = ReadU32(state);
+  }
+
+  if (!StartsWith(state.make, "KODAK")) state.planarRgb = 0;
+  if (StartsWith(state.make, "Kodak")) {
+    SeekTo(state.rawFile, AddOffsets(base, 12));
+    walk.ParseTiffIfd(0);
+  }
+  int layers = 3;
+  if (StartsWith(state.model, "DCS460A")) {
+    layers = 1;
+    state.planarRgb = 0;
+  }
+  if (state.thumbLength != 0) return kSOk;
+
+  // No stored preview: the strip pixels are the thumbnail.
+  const std::uint32_t bits = static_cast<std::uint32_t>(state.bitsPerSample) % 32;
+  const auto maxval = static_cast<std::int32_t>((std::uint32_t{1} << bits) - 1);
+  state.thumbOffset = state.stripOffset;
+  std::snprintf(state.thumbHead, sizeof state.thumbHead, "P%d %d %d %d\n", layers == 1 ? 5 : 6,
+                state.thumbWidth, state.thumbHeight, maxval);
+  const auto bytesPerSample =
+      static_cast<std::uint32_t>((std::int64_t{state.bitsPerSample} + 7) / 8);
+  state.thumbLength = static_cast<std::int32_t>(
+      bytesPerSample * static_cast<std::uint32_t>(state.thumbHeight) *
+      static_cast<std::uint32_t>(layers) * static_cast<std::uint32_t>(state.thumbWidth));
+  return kSOk;
+}
+
+}  // namespace vantrel
