@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libbenchmark-dev
   libmagickwand-6.q16-dev libturbojpeg0-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nsis
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
   imagemagick-6.q16 libjpeg-turbo-progs
 )
 
