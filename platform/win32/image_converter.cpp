@@ -9,16 +9,11 @@
 #include "shellext/identifiers.h"
 
 namespace vantrel::platform {
-namespace {
-
-constexpr CLSID kImageMagickClsid = GuidFromText(shell::kImageMagickClsidText);
-constexpr IID kImageInterfaceIid = GuidFromText(shell::kImageMagickImageIidText);
-constexpr DWORD kCreateContext = CLSCTX_ALL;  // in-process server and handler, local, remote
-static_assert(kCreateContext == 23);
 
 // The component's image interface, a dual interface. Only the place of the conversion method
 // matters: it is the seventh of the interface's own methods, after IDispatch's four. The six
-// before it are never called.
+// before it are never called. Declared outside the unnamed namespace: the compiler must not
+// conclude that no object of the type can exist and bind the calls statically.
 struct IImageMagickImage : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE OwnMethod1() = 0;
   virtual HRESULT STDMETHODCALLTYPE OwnMethod2() = 0;
@@ -28,6 +23,13 @@ struct IImageMagickImage : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE OwnMethod6() = 0;
   virtual HRESULT STDMETHODCALLTYPE Convert(SAFEARRAY** arguments, VARIANT* result) = 0;
 };
+
+namespace {
+
+constexpr CLSID kImageMagickClsid = GuidFromText(shell::kImageMagickClsidText);
+constexpr IID kImageInterfaceIid = GuidFromText(shell::kImageMagickImageIidText);
+constexpr DWORD kCreateContext = CLSCTX_ALL;  // in-process server and handler, local, remote
+static_assert(kCreateContext == 23);
 
 // CoInitialize for the length of one conversion; owes CoUninitialize only when it succeeded.
 class ComScope {
