@@ -2,6 +2,8 @@
 // ParseState and writes the thumbnail file.
 #pragma once
 
+#include <cstddef>
+
 #include "core/parse_state.h"
 
 namespace vantrel {
@@ -20,6 +22,11 @@ ThumbnailWriter ChooseWriter(const ParseState& state);
 HResult ParseRawFile(ParseState& state, const char* sourcePath);
 
 void CloseRawFile(ParseState& state);
+
+// Interleaves three planes of n / 3 bytes into pixels: byte r of plane p becomes component p
+// of pixel r. With n not a multiple of 3 the trailing bytes land where the same rule puts
+// them; data too short to hold three planes is copied unchanged.
+void InterleavePlanes(const unsigned char* planes, unsigned char* pixels, std::size_t n);
 
 // Writes the thumbnail file of `sourcePath` to `thumbPath`. After a failure that comes once
 // the thumbnail file was created, a partial file may remain; removing it is the caller's job.

@@ -152,8 +152,8 @@ void TiffWalk::ParseExifIfd() {
     const std::uint32_t type = ReadU16(s_);
     const std::uint32_t count = ReadU32(s_);
     SkipToTagValue(s_, base_, type, count);
-    if (tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") &&
-        !StartsWith(s_.make, "OLYMPUS") && std::strstr(s_.make, "Minolta") != nullptr) {
+    if (tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") && !StartsWith(s_.make, "OLYMPUS") &&
+        std::strstr(s_.make, "Minolta") != nullptr) {
       ParseMinoltaMakerNote();
     }
     SeekTo(s_.rawFile, AddOffsets(start, 12));
