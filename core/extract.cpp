@@ -218,11 +218,16 @@ void CloseRawFile(ParseState& state) {
 }
 
 HResult ParseRawFile(ParseState& state, const char* sourcePath) {
-  state.rawFile = std::fopen(sourcePath, "rb");
-  if (state.rawFile == nullptr) {
+  std::FILE* raw = std::fopen(sourcePath, "rb");
+  if (raw == nullptr) {
     ReportError(kEUnexpected, "Couldn't open raw image file.");
     return kEUnexpected;
   }
+  return ParseRawStream(state, raw);
+}
+
+HResult ParseRawStream(ParseState& state, std::FILE* raw) {
+  state.rawFile = raw;
   state.make[0] = state.model[0] = state.thumbHead[0] = '\0';
   state.thumbOffset = state.thumbLength = state.planarRgb = state.rotation = 0;
 
@@ -256,12 +261,16 @@ HResult ParseRawFile(ParseState& state, const char* sourcePath) {
 HResult ExtractThumbnail(ParseState& state, const char* sourcePath, const char* thumbPath) {
   const HResult hr = ParseRawFile(state, sourcePath);
   if (Failed(hr)) return hr;
+  return WriteThumbnailFile(state, [thumbPath] { return std::fopen(thumbPath, "wb"); });
+}
+
+HResult WriteThumbnailFile(ParseState& state, const std::function<std::FILE*()>& createOutput) {
   if (state.thumbLength == 0) {
     CloseRawFile(state);
     ReportError(kENotImpl, kNoThumbnail);
     return kENotImpl;
   }
-  std::FILE* out = std::fopen(thumbPath, "wb");
+  std::FILE* out = createOutput();
   if (out == nullptr) {
     CloseRawFile(state);
     ReportError(kEUnexpected, "Couldn't create output file.");
