@@ -11,9 +11,7 @@ ScopedRenderObserver::ScopedRenderObserver(RenderObserver* observer) : previous_
   tObserver = observer;
 }
 
-ScopedRenderObserver::~ScopedRenderObserver() {
-  tObserver = previous_;
-}
+ScopedRenderObserver::~ScopedRenderObserver() { tObserver = previous_; }
 
 void NotifyTempPath(const char* role, const char* path) {
   if (tObserver != nullptr) tObserver->OnTempPath(role, path);

@@ -5,9 +5,7 @@
 namespace vantrel::platform {
 
 // POSIX bitmaps keep their pixels in `rgb` and hold no native handle.
-void ReleaseNativeBitmap(Bitmap& bitmap) {
-  bitmap = Bitmap{};
-}
+void ReleaseNativeBitmap(Bitmap& bitmap) { bitmap = Bitmap{}; }
 
 bool ReadBitmapPixels(Bitmap& bitmap) {
   return bitmap.width > 0 && bitmap.height > 0 &&

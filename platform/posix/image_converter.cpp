@@ -112,9 +112,7 @@ bool ParseGeometry(const std::string& text, int& width, int& height) {
   return ParseNumber(end + 1, &end, height) && *end == '\0';
 }
 
-bool SideInRange(int side) {
-  return side >= 1 && side <= kMaxThumbnailSide;
-}
+bool SideInRange(int side) { return side >= 1 && side <= kMaxThumbnailSide; }
 
 ConversionOutcome ParseArguments(const ConvertArguments& arguments, Request& request) {
   static const struct {
@@ -316,9 +314,7 @@ ConversionOutcome ReadThumbnail(const Request& request, RgbImage& image) {
 
 // ---- ImageMagick ----
 
-void StopMagick() {
-  MagickWandTerminus();
-}
+void StopMagick() { MagickWandTerminus(); }
 
 void StartMagick() {
   MagickWandGenesis();

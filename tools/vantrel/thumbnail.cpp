@@ -139,9 +139,7 @@ int ParseThumbnail(const Command& self, const std::vector<std::string>& args, Co
   return RunThumbnail(options, console);
 }
 
-int Unused(const std::vector<std::string>&, Console) {
-  return kExitUsage;
-}
+int Unused(const std::vector<std::string>&, Console) { return kExitUsage; }
 
 const Command kThumbnail = {
     "thumbnail",
@@ -162,8 +160,6 @@ const Command kThumbnail = {
 
 }  // namespace
 
-const Command* ThumbnailCommand() {
-  return &kThumbnail;
-}
+const Command* ThumbnailCommand() { return &kThumbnail; }
 
 }  // namespace vantrel::cli

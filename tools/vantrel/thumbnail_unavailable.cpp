@@ -3,8 +3,6 @@
 
 namespace vantrel::cli {
 
-const Command* ThumbnailCommand() {
-  return nullptr;
-}
+const Command* ThumbnailCommand() { return nullptr; }
 
 }  // namespace vantrel::cli
