@@ -71,8 +71,15 @@ class BlockReader {
   }
 
  private:
-  // A byte of the coded data, or -1 where the file has none.
-  int ReadByte() { return std::getc(file_); }
+  // A byte of the coded data, or -1 where the file has none. Only this call uses the stream,
+  // so where the C library offers it the byte is read without taking the stream's lock.
+  int ReadByte() {
+#if defined(_WIN32)
+    return std::getc(file_);
+#else
+    return getc_unlocked(file_);
+#endif
+  }
 
   // Two 16-bit words, most significant byte first, placed just above the bits held, the
   // first word lower. At most 14 bits are held here, so the sum stays below 2^46; missing
