@@ -41,4 +41,3 @@ class StderrReports : public ReportSink {
 int CommandUsageError(const Command& command, Console console, const std::string& what);
 
 }  // namespace vantrel::cli
-
