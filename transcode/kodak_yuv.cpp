@@ -1,5 +1,6 @@
 #include "transcode/kodak_yuv.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -120,10 +121,10 @@ inline void StorePixel(unsigned char* at, std::int32_t luma, double red, double 
 }
 
 // The row-pair buffer's size, when a file of `fileSize` bytes may ask for a picture of
-// `width` x `height`. The output is 6 bytes a pixel; it must stay within the bound for the
-// file's size, and the buffer must be addressable.
+// `width` x `height`. The thumbnail file, the header and 6 bytes a pixel, must stay within the
+// bound for the file's size, and the buffer must be addressable.
 bool RowPairBytes(std::uint32_t width, std::uint32_t height, std::int32_t fileSize,
-                  std::size_t& bytes) {
+                  std::int64_t headerBytes, std::size_t& bytes) {
   const std::uint64_t rowPair =
       std::uint64_t{width} * kSamplesPerPixel * kBytesPerSample * 2;  // below 2^36
   const std::uint64_t rowPairs = height / 2;
@@ -131,7 +132,8 @@ bool RowPairBytes(std::uint32_t width, std::uint32_t height, std::int32_t fileSi
   if (rowPairs != 0 &&
       rowPair > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) / rowPairs)
     return false;
-  if (!OutputWithinBound(static_cast<std::int64_t>(rowPair * rowPairs), fileSize)) return false;
+  const auto pixelBytes = static_cast<std::int64_t>(rowPair * rowPairs);
+  if (!OutputWithinBound(headerBytes + pixelBytes, fileSize)) return false;
   bytes = static_cast<std::size_t>(rowPair);
   return true;
 }
@@ -144,14 +146,14 @@ HResult KodakYuvDecode(ParseState& state, std::FILE* out) {
   const std::uint32_t height = (static_cast<std::uint32_t>(state.thumbHeight) + 1) & ~1u;
   state.thumbWidth = static_cast<std::int32_t>(width);
   state.thumbHeight = static_cast<std::int32_t>(height);
-  std::fprintf(out, "P6 %u %u 65535\n", width, height);
+  const int headerBytes = std::fprintf(out, "P6 %u %u 65535\n", width, height);
   if (width == 0 || height == 0) return kSOk;
 
   // A picture that the raw file could not hold is refused before any work: the buffer and
   // the output would otherwise grow with the numbers in a crafted header.
   std::size_t rowPairBytes = 0;
   std::unique_ptr<unsigned char[]> buffer;
-  if (RowPairBytes(width, height, state.fileSize, rowPairBytes))
+  if (RowPairBytes(width, height, state.fileSize, std::max(headerBytes, 0), rowPairBytes))
     buffer.reset(new (std::nothrow) unsigned char[rowPairBytes]());  // starts black
   if (!buffer) {
     ReportError(kEOutOfMemory, kNoBuffer);

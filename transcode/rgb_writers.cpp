@@ -48,9 +48,7 @@ void WriteHeader(const ParseState& state, std::FILE* out) {
   std::fprintf(out, "P6 %d %d 255\n", state.thumbWidth, state.thumbHeight);
 }
 
-bool HasPixels(const ParseState& state) {
-  return state.thumbWidth > 0 && state.thumbHeight > 0;
-}
+bool HasPixels(const ParseState& state) { return state.thumbWidth > 0 && state.thumbHeight > 0; }
 
 }  // namespace
 
