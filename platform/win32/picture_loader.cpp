@@ -16,9 +16,22 @@ HResult LastErrorOr(HResult fallback) {
   return error != 0 ? static_cast<HResult>(HRESULT_FROM_WIN32(error)) : fallback;
 }
 
-}  // namespace
+// The shell's threads have COM initialised; the command line's may not. The picture decoder
+// may need it, so a thread without it gets it for the length of the load.
+class ComScope {
+ public:
+  ComScope() : owed_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ~ComScope() {
+    if (owed_) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
 
-HResult LoadPicture(const char* path, Bitmap& out) {
+ private:
+  bool owed_;
+};
+
+HResult Load(const char* path, Bitmap& out) {
   std::FILE* file = std::fopen(path, "rb");
   if (file == nullptr) {
     ReportError(kEUnexpected, "Couldn't open Image File.");
@@ -84,6 +97,13 @@ HResult LoadPicture(const char* path, Bitmap& out) {
   out.height = info.bmHeight;
   out.handle = copy;
   return kSOk;
+}
+
+}  // namespace
+
+HResult LoadPicture(const char* path, Bitmap& out) {
+  ComScope com;
+  return Load(path, out);
 }
 
 }  // namespace vantrel::platform

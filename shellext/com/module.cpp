@@ -16,15 +16,9 @@ SRWLOCK gCacheLock = SRWLOCK_INIT;
 
 }  // namespace
 
-void LockModule() {
-  gLockCount.fetch_add(1);
-}
-void UnlockModule() {
-  gLockCount.fetch_sub(1);
-}
-long ModuleLockCount() {
-  return gLockCount.load();
-}
+void LockModule() { gLockCount.fetch_add(1); }
+void UnlockModule() { gLockCount.fetch_sub(1); }
+long ModuleLockCount() { return gLockCount.load(); }
 
 HMODULE ModuleHandle() {
   HMODULE module = nullptr;
@@ -65,6 +59,4 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   return object->QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() {
-  return vantrel::shell::ModuleLockCount() == 0 ? S_OK : S_FALSE;
-}
+STDAPI DllCanUnloadNow() { return vantrel::shell::ModuleLockCount() == 0 ? S_OK : S_FALSE; }

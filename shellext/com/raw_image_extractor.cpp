@@ -23,9 +23,7 @@ RawImageExtractor::RawImageExtractor(IUnknown* outer) : outer_(outer), inner_(th
   LockModule();
 }
 
-RawImageExtractor::~RawImageExtractor() {
-  UnlockModule();
-}
+RawImageExtractor::~RawImageExtractor() { UnlockModule(); }
 
 // --- The object's own IUnknown ---------------------------------------------------------------
 
@@ -52,9 +50,7 @@ HRESULT RawImageExtractor::InnerQueryInterface(REFIID riid, void** ppv) {
   return S_OK;
 }
 
-ULONG RawImageExtractor::InnerAddRef() {
-  return ++references_;
-}
+ULONG RawImageExtractor::InnerAddRef() { return ++references_; }
 
 ULONG RawImageExtractor::InnerRelease() {
   const ULONG count = --references_;
@@ -65,12 +61,8 @@ ULONG RawImageExtractor::InnerRelease() {
 STDMETHODIMP RawImageExtractor::InnerUnknown::QueryInterface(REFIID riid, void** ppv) {
   return owner_->InnerQueryInterface(riid, ppv);
 }
-STDMETHODIMP_(ULONG) RawImageExtractor::InnerUnknown::AddRef() {
-  return owner_->InnerAddRef();
-}
-STDMETHODIMP_(ULONG) RawImageExtractor::InnerUnknown::Release() {
-  return owner_->InnerRelease();
-}
+STDMETHODIMP_(ULONG) RawImageExtractor::InnerUnknown::AddRef() { return owner_->InnerAddRef(); }
+STDMETHODIMP_(ULONG) RawImageExtractor::InnerUnknown::Release() { return owner_->InnerRelease(); }
 
 // --- IUnknown of every entry point -----------------------------------------------------------
 
@@ -130,37 +122,24 @@ STDMETHODIMP RawImageExtractor::Invoke(DISPID id, REFIID riid, LCID, WORD flags,
 
 // --- IPersistFile ----------------------------------------------------------------------------
 
-STDMETHODIMP RawImageExtractor::GetClassID(CLSID*) {
-  return E_NOTIMPL;
-}
+STDMETHODIMP RawImageExtractor::GetClassID(CLSID*) { return E_NOTIMPL; }
 
-STDMETHODIMP RawImageExtractor::IsDirty() {
-  return E_NOTIMPL;
-}
+STDMETHODIMP RawImageExtractor::IsDirty() { return E_NOTIMPL; }
 
 STDMETHODIMP RawImageExtractor::Load(LPCOLESTR fileName, DWORD) {
   if (fileName == nullptr) return E_POINTER;
   char path[kPathChars];
-  if (!platform::WideToAnsi(fileName, path, kPathChars)) {
-    // A path that does not fit is not cut short, which could name another file: the object
-    // forgets its path, so a later Extract fails to open it.
-    extractor_.Load("");
-    return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  }
+  // A path that does not fit is not cut short, which could name another file: the object
+  // forgets its path, so that a later Extract fails to open it and GetDateStamp fails.
+  if (!platform::WideToAnsi(fileName, path, kPathChars)) path[0] = '\0';
   return extractor_.Load(path);
 }
 
-STDMETHODIMP RawImageExtractor::Save(LPCOLESTR, BOOL) {
-  return E_NOTIMPL;
-}
+STDMETHODIMP RawImageExtractor::Save(LPCOLESTR, BOOL) { return E_NOTIMPL; }
 
-STDMETHODIMP RawImageExtractor::SaveCompleted(LPCOLESTR) {
-  return E_NOTIMPL;
-}
+STDMETHODIMP RawImageExtractor::SaveCompleted(LPCOLESTR) { return E_NOTIMPL; }
 
-STDMETHODIMP RawImageExtractor::GetCurFile(LPOLESTR*) {
-  return E_NOTIMPL;
-}
+STDMETHODIMP RawImageExtractor::GetCurFile(LPOLESTR*) { return E_NOTIMPL; }
 
 // --- IExtractImage, IExtractImage2 -----------------------------------------------------------
 

@@ -11,10 +11,6 @@ HRESULT GetExtractorTypeInfo(ITypeInfo** info) {
 
 }  // namespace vantrel::shell
 
-STDAPI DllRegisterServer() {
-  return E_NOTIMPL;
-}
+STDAPI DllRegisterServer() { return E_NOTIMPL; }
 
-STDAPI DllUnregisterServer() {
-  return E_NOTIMPL;
-}
+STDAPI DllUnregisterServer() { return E_NOTIMPL; }
