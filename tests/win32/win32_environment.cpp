@@ -58,12 +58,8 @@ HRESULT RegisterFakeMagick(bool registered) {
   return hr;
 }
 
-FakeMagickUnregistered::FakeMagickUnregistered() {
-  RegisterFakeMagick(false);
-}
-FakeMagickUnregistered::~FakeMagickUnregistered() {
-  RegisterFakeMagick(true);
-}
+FakeMagickUnregistered::FakeMagickUnregistered() { RegisterFakeMagick(false); }
+FakeMagickUnregistered::~FakeMagickUnregistered() { RegisterFakeMagick(true); }
 
 namespace {
 
@@ -79,9 +75,7 @@ std::string ScratchName(const char* stem) {
 FakeMagickLog::FakeMagickLog()
     : path_(ScratchName("vantrel_fake_log_")), variable_("VANTREL_FAKE_MAGICK_LOG", path_) {}
 
-FakeMagickLog::~FakeMagickLog() {
-  DeleteFileA(path_.c_str());
-}
+FakeMagickLog::~FakeMagickLog() { DeleteFileA(path_.c_str()); }
 
 std::vector<std::string> FakeMagickLog::Lines() const {
   std::vector<std::string> lines;
@@ -115,9 +109,7 @@ std::vector<std::string> ScratchDirectory::Files() const {
 ScopedTempDirectory::ScopedTempDirectory()
     : tmp_("TMP", directory_.path()), temp_("TEMP", directory_.path()) {}
 
-void RunOnNewThread(const std::function<void()>& body) {
-  std::thread(body).join();
-}
+void RunOnNewThread(const std::function<void()>& body) { std::thread(body).join(); }
 
 bool ThreadIsInApartment() {
   const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
