@@ -314,9 +314,7 @@ class Factory final : public IClassFactory {
 
 Factory gFactory;
 
-std::string ClassKey() {
-  return std::string("CLSID\\") + vantrel::shell::kImageMagickClsidText;
-}
+std::string ClassKey() { return std::string("CLSID\\") + vantrel::shell::kImageMagickClsidText; }
 
 }  // namespace
 
@@ -327,9 +325,7 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
   return gFactory.QueryInterface(riid, ppv);
 }
 
-STDAPI DllCanUnloadNow() {
-  return S_FALSE;
-}
+STDAPI DllCanUnloadNow() { return S_FALSE; }
 
 // Registers the stand-in as the in-process server of ImageMagickObject's class.
 STDAPI DllRegisterServer() {
