@@ -17,6 +17,6 @@ HResult ParseCiff(ParseState& state, std::int32_t heapStart, std::int32_t heapLe
 // at these bounds. A nested heap below the deepest level is passed over; once the budget is
 // spent, the rest of the walk is.
 inline constexpr std::int32_t kCiffMaxDepth = 8;
-inline constexpr int kCiffWorkBudget = 1 << 18;  // heaps and directory entries
+inline constexpr int kCiffWorkBudget = 1 << 16;  // heaps and directory entries
 
 }  // namespace vantrel

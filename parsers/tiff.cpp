@@ -35,6 +35,9 @@ bool StartsWith(const char* text, const char* prefix) {
 // structure points at it once more, except where that would close a loop: the chain ends at an
 // IFD that it has walked already, and a SubIFD list skips the IFDs that it descends from.
 // Depth and the work budget bound what is left, such as lists that fan out over and over.
+// Whatever lies past the end of the file reads as 0xFF bytes, so an entry there has tag 0xFFFF,
+// which nothing acts on: such entries are passed over without reading them, an IFD that starts
+// there is not walked, and the chain ends at it.
 class TiffWalk {
  public:
   TiffWalk(ParseState& state, std::int32_t base) : s_(state), base_(base) {}
@@ -50,6 +53,7 @@ class TiffWalk {
 
  private:
   bool Spend() { return budget_-- > 0; }
+  bool PastTheEnd(std::int32_t at) const { return at >= s_.fileSize; }
   void ReadText(char (&field)[kTextChars], std::uint32_t count);
   void FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int depth);
 
@@ -64,7 +68,8 @@ void TiffWalk::WalkChain() {
   std::uint32_t next = ReadU32(s_);
   while (next != 0) {
     SeekTo(s_.rawFile, AddOffsets(base_, next));
-    if (!chain_.insert(TellPosition(s_.rawFile)).second || !Spend()) return;
+    const std::int32_t at = TellPosition(s_.rawFile);
+    if (PastTheEnd(at) || !chain_.insert(at).second || !Spend()) return;
     WalkTopIfd();
     next = ReadU32(s_);
   }
@@ -102,7 +107,7 @@ void TiffWalk::FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int dept
     SeekTo(s_.rawFile, AddOffsets(valueAt, 4 * static_cast<std::uint32_t>(j)));
     SeekTo(s_.rawFile, AddOffsets(base_, ReadU32(s_)));
     const std::int32_t at = TellPosition(s_.rawFile);
-    if (std::find(path_.begin(), path_.end(), at) != path_.end()) continue;
+    if (PastTheEnd(at) || std::find(path_.begin(), path_.end(), at) != path_.end()) continue;
     path_.push_back(at);
     ParseTiffIfd(depth + 1);
     path_.pop_back();
@@ -110,9 +115,15 @@ void TiffWalk::FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int dept
 }
 
 void TiffWalk::ParseTiffIfd(int depth) {
+  const std::int32_t ifdAt = TellPosition(s_.rawFile);
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
     const std::int32_t start = TellPosition(s_.rawFile);
+    if (PastTheEnd(start)) {
+      // The next-IFD offset is read where the last entry would end.
+      SeekTo(s_.rawFile, AddOffsets(ifdAt, 2 + 12 * entries));
+      break;
+    }
     const std::uint32_t tag = ReadU16(s_);
     const std::uint32_t type = ReadU16(s_);
     const std::uint32_t count = ReadU32(s_);
@@ -160,7 +171,7 @@ void TiffWalk::ParseTiffIfd(int depth) {
       case kTagExifIfd:
         // The EXIF IFD leads nowhere further, so it cannot close a loop.
         SeekTo(s_.rawFile, AddOffsets(base_, ReadU32(s_)));
-        if (Spend()) ParseExifIfd();
+        if (!PastTheEnd(TellPosition(s_.rawFile)) && Spend()) ParseExifIfd();
         break;
       default:
         break;
@@ -173,6 +184,7 @@ void TiffWalk::ParseExifIfd() {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
     const std::int32_t start = TellPosition(s_.rawFile);
+    if (PastTheEnd(start)) break;
     const std::uint32_t tag = ReadU16(s_);
     const std::uint32_t type = ReadU16(s_);
     const std::uint32_t count = ReadU32(s_);

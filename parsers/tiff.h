@@ -12,8 +12,9 @@ namespace vantrel {
 HResult ParseTiff(ParseState& state, std::int32_t base);
 
 // How far one walk may go. Real files nest SubIFDs two or three deep and hold a few dozen
-// IFDs of a few hundred entries; a walk that loops or fans out stops at these bounds.
+// IFDs of a few hundred entries; a walk that loops or fans out stops at these bounds. Each
+// unit of work costs a seek or two, so the budget also keeps a crafted file's walk short.
 inline constexpr int kTiffMaxDepth = 8;
-inline constexpr int kTiffWorkBudget = 1 << 18;  // IFDs, entries and SubIFD list items
+inline constexpr int kTiffWorkBudget = 1 << 16;  // IFDs, entries and SubIFD list items
 
 }  // namespace vantrel
