@@ -36,8 +36,8 @@ bool StartsWith(const char* text, const char* prefix) {
 // IFD that it has walked already, and a SubIFD list skips the IFDs that it descends from.
 // Depth and the work budget bound what is left, such as lists that fan out over and over.
 // Whatever lies past the end of the file reads as 0xFF bytes, so an entry there has tag 0xFFFF,
-// which nothing acts on: such entries are passed over without reading them, an IFD that starts
-// there is not walked, and the chain ends at it.
+// which nothing acts on, and a value that stays in place: the rest of such a directory is
+// skipped, an IFD that starts there is not walked, and the chain ends at it.
 class TiffWalk {
  public:
   TiffWalk(ParseState& state, std::int32_t base) : s_(state), base_(base) {}
@@ -115,15 +115,10 @@ void TiffWalk::FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int dept
 }
 
 void TiffWalk::ParseTiffIfd(int depth) {
-  const std::int32_t ifdAt = TellPosition(s_.rawFile);
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
     const std::int32_t start = TellPosition(s_.rawFile);
-    if (PastTheEnd(start)) {
-      // The next-IFD offset is read where the last entry would end.
-      SeekTo(s_.rawFile, AddOffsets(ifdAt, 2 + 12 * entries));
-      break;
-    }
+    if (PastTheEnd(start)) break;
     const std::uint32_t tag = ReadU16(s_);
     const std::uint32_t type = ReadU16(s_);
     const std::uint32_t count = ReadU32(s_);
@@ -200,6 +195,7 @@ void TiffWalk::ParseExifIfd() {
 void TiffWalk::ParseMinoltaMakerNote() {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
+    if (PastTheEnd(TellPosition(s_.rawFile))) break;
     const std::uint32_t tag = ReadU16(s_);
     ReadU16(s_);  // type
     ReadU32(s_);  // count

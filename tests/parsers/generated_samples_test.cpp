@@ -25,6 +25,7 @@ TEST(GeneratedSamples, EachIsRecognisedWithItsWriter) {
       {"vantrel-tiff.nef", "NIKON D70", ThumbnailWriter::kCopy, true},
       {"vantrel-minolta.mrm", "DiMAGE A2", ThumbnailWriter::kCopy, false},
       {"vantrel-fujifilm.raf", "FinePix S5Pro", ThumbnailWriter::kCopy, true},
+      {"vantrel-kodak-dcspro.dcr", "DCS Pro 14N", ThumbnailWriter::kKodakYuv, false},
       {"vantrel-canon.crw", "Canon EOS DIGITAL REBEL", ThumbnailWriter::kCopy, true},
       {"vantrel-sigma-sd9.x3f", "SIGMA SD9", ThumbnailWriter::kCopy, false},
       {"vantrel-sigma-sd10.x3f", "SIGMA SD10", ThumbnailWriter::kFoveon, false},
@@ -44,6 +45,7 @@ TEST(GeneratedSamples, EachIsRecognisedWithItsWriter) {
     EXPECT_EQ(ChooseWriter(state), expected[i].writer) << sample.name;
     EXPECT_EQ(state.rotation, 0) << sample.name;
     ASSERT_GT(state.thumbLength, 0) << sample.name;
+    if (expected[i].writer == ThumbnailWriter::kKodakYuv) continue;  // a coded length
     ASSERT_LE(std::int64_t{state.thumbOffset} + state.thumbLength,
               static_cast<std::int64_t>(sample.bytes.size()))
         << sample.name;
