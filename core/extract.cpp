@@ -84,6 +84,19 @@ HResult RecogniseAndParse(ParseState& state, const unsigned char* head, std::uin
   return kSOk;
 }
 
+// Opens the thumbnail file for writing from its start. The extractor names its thumbnail files
+// by creating them empty; such a file is written as it is. Truncating it instead, empty as it
+// is, makes ext4 flush the file's data to disk when it is closed: a disk write of the whole
+// preview, and a wait for it, for a file that is removed a moment later. Any other file is
+// truncated as usual.
+std::FILE* CreateThumbnailFile(const char* path) {
+  if (std::FILE* existing = std::fopen(path, "r+b")) {
+    if (std::fseek(existing, 0, SEEK_END) == 0 && std::ftell(existing) == 0) return existing;
+    std::fclose(existing);
+  }
+  return std::fopen(path, "wb");
+}
+
 void ApplyModelRules(ParseState& state) {
   struct ModelRule {
     const char* prefix;
@@ -261,7 +274,7 @@ HResult ParseRawStream(ParseState& state, std::FILE* raw) {
 HResult ExtractThumbnail(ParseState& state, const char* sourcePath, const char* thumbPath) {
   const HResult hr = ParseRawFile(state, sourcePath);
   if (Failed(hr)) return hr;
-  return WriteThumbnailFile(state, [thumbPath] { return std::fopen(thumbPath, "wb"); });
+  return WriteThumbnailFile(state, [thumbPath] { return CreateThumbnailFile(thumbPath); });
 }
 
 HResult WriteThumbnailFile(ParseState& state, const std::function<std::FILE*()>& createOutput) {

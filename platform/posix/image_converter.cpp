@@ -159,18 +159,17 @@ ConversionOutcome ReadJpeg(std::FILE* stream, int boxWidth, int boxHeight, RgbIm
     return Failure(FromErrno(errno), "Couldn't read the thumbnail file");
   if (info.st_size > kMaxJpegBytes)
     return Failure(kEOutOfMemory, "The JPEG thumbnail file is too large");
-  std::vector<std::uint8_t> data;
-  try {
-    data.resize(static_cast<std::size_t>(info.st_size));
-  } catch (const std::bad_alloc&) {
-    return Failure(kEOutOfMemory, "The JPEG thumbnail file is too large");
-  }
+  // Left uninitialised: the read fills what the decoder is given. A preview of several
+  // megabytes would otherwise be cleared only to be overwritten.
+  const auto size = static_cast<std::size_t>(info.st_size);
+  std::unique_ptr<std::uint8_t[]> data(new (std::nothrow)
+                                           std::uint8_t[std::max<std::size_t>(size, 1)]);
+  if (!data) return Failure(kEOutOfMemory, "The JPEG thumbnail file is too large");
   std::rewind(stream);
-  const std::size_t got = std::fread(data.data(), 1, data.size(), stream);
+  const std::size_t got = std::fread(data.get(), 1, size, stream);
   if (std::ferror(stream)) return Failure(FromErrno(errno), "Couldn't read the thumbnail file");
-  data.resize(got);
   const posix::DecodeResult result =
-      posix::DecodeJpeg(data.data(), data.size(), boxWidth, boxHeight, kMaxDecodedPixels, image);
+      posix::DecodeJpeg(data.get(), got, boxWidth, boxHeight, kMaxDecodedPixels, image);
   switch (result.status) {
     case posix::DecodeStatus::kOk:
       return {};
@@ -436,10 +435,18 @@ ConversionOutcome Compose(const Request& request, RgbImage& image,
   return {};
 }
 
-// Writes the JPEG at `path`, never through a link.
+// Writes the JPEG at `path`, never through a link. The output is normally a temporary file
+// created empty, which is not truncated again: on ext4 a truncated file is flushed to disk
+// when it is closed, a needless disk write for a file that is removed a moment later.
 ConversionOutcome WriteOutput(const char* path, const std::vector<std::uint8_t>& jpeg) {
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return Failure(FromErrno(errno), "Couldn't write the converted JPEG");
+  struct stat info;
+  if ((fstat(fd, &info) != 0 || info.st_size != 0) && ftruncate(fd, 0) != 0) {
+    const int error = errno;
+    close(fd);
+    return Failure(FromErrno(error), "Couldn't write the converted JPEG");
+  }
   std::size_t done = 0;
   while (done < jpeg.size()) {
     const ssize_t wrote = write(fd, jpeg.data() + done, jpeg.size() - done);

@@ -137,6 +137,28 @@ TEST(ExtractThumbnail, CopiesTheStoredPreviewByteForByte) {
   }
 }
 
+// The extractor's temporary names exist, empty, before the extraction; a user's output may
+// hold an older, longer file. Either way the file ends up holding the thumbnail file alone.
+TEST(ExtractThumbnail, ReplacesWhateverTheOutputHeld) {
+  const Bytes preview = Filler(5000, 9);
+  const TempFile in(TiffWithPreview("NIKON", "D70", preview));
+  const struct {
+    const char* name;
+    bool exists;
+    Bytes before;
+  } cases[] = {{"absent", false, {}}, {"empty", true, {}}, {"longer", true, Filler(20000, 1)}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TempPath out("thumb");
+    if (c.exists) {
+      ASSERT_TRUE(fixtures::WriteFileBytes(out.path(), c.before));
+    }
+    ParseState state;
+    EXPECT_EQ(ExtractThumbnail(state, in.c_str(), out.c_str()), kSOk);
+    EXPECT_EQ(fixtures::ReadFileBytes(out.path()), preview);
+  }
+}
+
 TEST(ExtractThumbnail, PreviewRunningPastTheEndIsZeroFilled) {
   // The preview is the file's last 20 bytes, but its length entry claims 30.
   const auto build = [](std::uint32_t offset, std::uint32_t length) {

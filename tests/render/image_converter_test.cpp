@@ -270,6 +270,25 @@ TEST(ImageConverter, NeverWritesThroughALink) {
   EXPECT_EQ(fixtures::ReadFileBytes(victim.path()), fixtures::ToBytes("keep me"));
 }
 
+// The road's output names exist, empty, before the conversion; an older, longer file at the
+// name is replaced as well, leaving nothing of it after the JPEG.
+TEST(ImageConverter, ReplacesWhateverTheOutputHeld) {
+  fixtures::TempFile input(fixtures::MakeJpeg(64, 48), "thumb");
+  for (const std::size_t before : {std::size_t{0}, std::size_t{1} << 20}) {
+    SCOPED_TRACE(before);
+    fixtures::TempFile output(Bytes(before, 0x5A), "out.jpg");
+    const Conversion c = ConvertFile(input.c_str(), 64, 64, 0, output.path());
+    ASSERT_EQ(c.outcome.hr, kSOk);
+    const Bytes jpeg = fixtures::ReadFileBytes(output.path());
+    ASSERT_GE(jpeg.size(), 4u);
+    EXPECT_LT(jpeg.size(), std::size_t{1} << 20);
+    EXPECT_EQ(jpeg[0], 0xFF);
+    EXPECT_EQ(jpeg[1], 0xD8);
+    EXPECT_EQ(jpeg[jpeg.size() - 2], 0xFF);
+    EXPECT_EQ(jpeg[jpeg.size() - 1], 0xD9);
+  }
+}
+
 TEST(ImageConverter, LeavesOneJpegAndNothingElse) {
   testing::ScopedTmpDir tmp;
   const std::string input = tmp.path() + "/thumb";
