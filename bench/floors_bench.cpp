@@ -289,20 +289,27 @@ void Extract(benchmark::State& state, const Subject* subject) {
   state.SetBytesProcessed(state.iterations() * subject->copyLength);
 }
 
-// The least that writing the thumbnail file of a stored preview costs: one read of its bytes
-// from the raw file into a buffer that is already there, and one write of them to a new file.
-// Both this and the extraction write a file that does not exist yet and remove it afterwards.
+// The least that writing the thumbnail file of a stored preview costs: its bytes read from the
+// raw file and written to a new file with plain system calls, a mebibyte at a time (which
+// keeps the buffer in the processor's caches; one read and one write of the whole preview are
+// slower). Both this and the extraction write a file that does not exist yet and remove it
+// afterwards, as the extractor's temporary files are new ones.
 void Copy(benchmark::State& state, const Subject* subject) {
+  constexpr std::size_t kChunk = 1 << 20;
   const fixtures::TempPath out("copy_out");
   const auto length = static_cast<std::size_t>(subject->copyLength);
-  std::vector<unsigned char> buffer(length);
+  std::vector<unsigned char> buffer(std::min(length, kChunk) + 1);
   for (auto _ : state) {
     const int in = open(subject->raw->path().c_str(), O_RDONLY | O_CLOEXEC);
     const int to = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const bool copied =
-        in >= 0 && to >= 0 &&
-        pread(in, buffer.data(), length, subject->thumbOffset) == static_cast<ssize_t>(length) &&
-        write(to, buffer.data(), length) == static_cast<ssize_t>(length);
+    bool copied = in >= 0 && to >= 0;
+    for (std::size_t done = 0; copied && done < length;) {
+      const std::size_t chunk = std::min(length - done, kChunk);
+      copied = pread(in, buffer.data(), chunk, subject->thumbOffset + static_cast<off_t>(done)) ==
+                   static_cast<ssize_t>(chunk) &&
+               write(to, buffer.data(), chunk) == static_cast<ssize_t>(chunk);
+      done += chunk;
+    }
     if (in >= 0) close(in);
     if (to >= 0) close(to);
     unlink(out.c_str());
@@ -504,6 +511,7 @@ std::string LoadAverage() {
 }
 
 std::string Milliseconds(const Measure& measure) {
+  if (measure.error == "not run") return "not run";
   if (!measure.error.empty() || std::isnan(measure.seconds)) return "failed";
   char text[32];
   const double ms = measure.seconds * 1e3;
