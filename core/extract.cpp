@@ -66,8 +66,8 @@ HResult RecogniseAndParse(ParseState& state, const unsigned char* head, std::uin
   if (HeadIs(head, 0, "MMMMRawT", 8)) return kSOk;
   if (tiffLike && HeadIs(head, 6, "HEAPCCDR", 8)) {
     const auto heapStart = static_cast<std::int32_t>(headerWord);
-    const auto heapLength = static_cast<std::int32_t>(static_cast<std::uint32_t>(state.fileSize) -
-                                                      headerWord);
+    const auto heapLength =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(state.fileSize) - headerWord);
     return ParseCiff(state, heapStart, heapLength, 0);
   }
   if (tiffLike) return ParseTiff(state, 0);
@@ -96,20 +96,6 @@ void ApplyModelRules(ParseState& state) {
     state.thumbHead[0] = '\0';
     state.thumbOffset = rule.offset;
     state.thumbLength = rule.length;
-  }
-}
-
-// Interleaves three planes of n / 3 bytes into pixels: byte r of plane p becomes component p
-// of pixel r. Data too short to hold three planes is left as it is.
-void InterleavePlanes(const unsigned char* planes, unsigned char* pixels, std::size_t n) {
-  const std::size_t m = n / 3;
-  if (m == 0) {
-    std::memcpy(pixels, planes, n);
-    return;
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t to = i / m + 3 * (i % m);
-    if (to < n) pixels[to] = planes[i];
   }
 }
 
@@ -214,17 +200,34 @@ ThumbnailWriter ChooseWriter(const ParseState& state) {
   return ThumbnailWriter::kCopy;
 }
 
+void InterleavePlanes(const unsigned char* planes, unsigned char* pixels, std::size_t n) {
+  const std::size_t m = n / 3;
+  if (m == 0) {
+    std::memcpy(pixels, planes, n);
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t to = i / m + 3 * (i % m);
+    if (to < n) pixels[to] = planes[i];
+  }
+}
+
 void CloseRawFile(ParseState& state) {
   if (state.rawFile != nullptr) std::fclose(state.rawFile);
   state.rawFile = nullptr;
 }
 
 HResult ParseRawFile(ParseState& state, const char* sourcePath) {
-  state.rawFile = std::fopen(sourcePath, "rb");
-  if (state.rawFile == nullptr) {
+  std::FILE* raw = std::fopen(sourcePath, "rb");
+  if (raw == nullptr) {
     ReportError(kEUnexpected, "Couldn't open raw image file.");
     return kEUnexpected;
   }
+  return ParseRawStream(state, raw);
+}
+
+HResult ParseRawStream(ParseState& state, std::FILE* raw) {
+  state.rawFile = raw;
   state.make[0] = state.model[0] = state.thumbHead[0] = '\0';
   state.thumbOffset = state.thumbLength = state.planarRgb = state.rotation = 0;
 
@@ -258,12 +261,16 @@ HResult ParseRawFile(ParseState& state, const char* sourcePath) {
 HResult ExtractThumbnail(ParseState& state, const char* sourcePath, const char* thumbPath) {
   const HResult hr = ParseRawFile(state, sourcePath);
   if (Failed(hr)) return hr;
+  return WriteThumbnailFile(state, [thumbPath] { return std::fopen(thumbPath, "wb"); });
+}
+
+HResult WriteThumbnailFile(ParseState& state, const std::function<std::FILE*()>& createOutput) {
   if (state.thumbLength == 0) {
     CloseRawFile(state);
     ReportError(kENotImpl, kNoThumbnail);
     return kENotImpl;
   }
-  std::FILE* out = std::fopen(thumbPath, "wb");
+  std::FILE* out = createOutput();
   if (out == nullptr) {
     CloseRawFile(state);
     ReportError(kEUnexpected, "Couldn't create output file.");

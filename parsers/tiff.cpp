@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <set>
 
 namespace vantrel {
 namespace {
@@ -43,13 +43,17 @@ class TiffWalk {
   bool EnterIfd(std::uint32_t offset) {
     SeekTo(s_.rawFile, AddOffsets(base_, offset));
     const std::int32_t at = TellPosition(s_.rawFile);
-    if (std::find(visited_.begin(), visited_.end(), at) != visited_.end()) return false;
-    if (!Spend()) return false;
-    visited_.push_back(at);
+    if (visited_.count(at) != 0 || !Spend()) return false;
+    visited_.insert(at);
     return true;
   }
 
   bool Spend() { return budget_-- > 0; }
+
+  // An entry that starts past the end of the file reads as all 0xFF bytes: tag 0xFFFF, which
+  // nothing acts on, and a value that stays in place. The rest of such a directory is skipped
+  // without changing the result.
+  bool PastTheEnd(std::int32_t position) const { return position >= s_.fileSize; }
 
  private:
   void ReadText(char (&field)[kTextChars], std::uint32_t count);
@@ -58,7 +62,7 @@ class TiffWalk {
   ParseState& s_;
   std::int32_t base_;
   int budget_ = kTiffWorkBudget;
-  std::vector<std::int32_t> visited_;
+  std::set<std::int32_t> visited_;
 };
 
 // Up to count - 1 bytes, stopping after a line feed or at the end of the file.
@@ -93,6 +97,7 @@ void TiffWalk::ParseTiffIfd(int depth) {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
     const std::int32_t start = TellPosition(s_.rawFile);
+    if (PastTheEnd(start)) break;
     const std::uint32_t tag = ReadU16(s_);
     const std::uint32_t type = ReadU16(s_);
     const std::uint32_t count = ReadU32(s_);
@@ -148,12 +153,13 @@ void TiffWalk::ParseExifIfd() {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
     const std::int32_t start = TellPosition(s_.rawFile);
+    if (PastTheEnd(start)) break;
     const std::uint32_t tag = ReadU16(s_);
     const std::uint32_t type = ReadU16(s_);
     const std::uint32_t count = ReadU32(s_);
     SkipToTagValue(s_, base_, type, count);
-    if (tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") &&
-        !StartsWith(s_.make, "OLYMPUS") && std::strstr(s_.make, "Minolta") != nullptr) {
+    if (tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") && !StartsWith(s_.make, "OLYMPUS") &&
+        std::strstr(s_.make, "Minolta") != nullptr) {
       ParseMinoltaMakerNote();
     }
     SeekTo(s_.rawFile, AddOffsets(start, 12));
@@ -163,6 +169,7 @@ void TiffWalk::ParseExifIfd() {
 void TiffWalk::ParseMinoltaMakerNote() {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
+    if (PastTheEnd(TellPosition(s_.rawFile))) break;
     const std::uint32_t tag = ReadU16(s_);
     ReadU16(s_);  // type
     ReadU32(s_);  // count

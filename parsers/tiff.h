@@ -11,9 +11,9 @@ namespace vantrel {
 // the structure are relative to `base`, except those of the JPEG preview and of the strips.
 HResult ParseTiff(ParseState& state, std::int32_t base);
 
-// How far one walk may go. Real files nest SubIFDs two or three deep and hold a few dozen
-// IFDs of a few hundred entries; a walk that loops or fans out stops at these bounds.
+// How far one walk may go. Real files nest SubIFDs two or three deep and hold well under a
+// thousand entries in all their IFDs; a walk that loops or fans out stops at these bounds.
 inline constexpr int kTiffMaxDepth = 8;
-inline constexpr int kTiffWorkBudget = 1 << 18;  // IFDs, entries and SubIFD list items
+inline constexpr int kTiffWorkBudget = 1 << 14;  // IFDs, entries and SubIFD list items
 
 }  // namespace vantrel

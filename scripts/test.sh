@@ -18,3 +18,6 @@ ctest --preset sanitize
 echo "== mingw (cross-build)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+
+echo "== fuzz smoke (clang, libFuzzer, ASan + UBSan)"
+scripts/fuzz.sh smoke 20

@@ -6,9 +6,10 @@ namespace vantrel::shell {
 
 // Registry text forms: braces, upper-case hexadecimal, groups of 8-4-4-4-12.
 inline constexpr char kClsidText[] = "{54D0448A-80AE-40A0-BCC1-25A6E3B923D0}";  // RawImageExtractor
-inline constexpr char kIidText[] = "{CA3180DF-513A-49CE-98A8-D5730526017B}";    // IRawImageExtractor
+inline constexpr char kIidText[] = "{CA3180DF-513A-49CE-98A8-D5730526017B}";  // IRawImageExtractor
 inline constexpr char kLibidText[] = "{32CD29C8-6DF7-41D4-AB4B-C852606282D4}";  // VantrelLib 1.0
-inline constexpr char kAppidText[] = "{A150E859-1C74-4DC6-BD11-F82F49A3CA1A}";  // the module's AppID
+inline constexpr char kAppidText[] =
+    "{A150E859-1C74-4DC6-BD11-F82F49A3CA1A}";  // the module's AppID
 
 inline constexpr char kProgId[] = "Vantrel.RawImageExtractor.1";
 inline constexpr char kVersionIndependentProgId[] = "Vantrel.RawImageExtractor";

@@ -55,11 +55,24 @@ TEST(SkipToTagValue, FollowsTheOffsetOnlyWhenTheValueDoesNotFit) {
     std::uint32_t count;
     bool follows;
   } cases[] = {
-      {3, 2, false},  {3, 3, true},           {2, 4, false},         {2, 5, true},
-      {13, 2, false}, {13, 5, true},          {0, 4, false},         {0, 5, true},
-      {14, 4, false}, {14, 5, true},          {65535, 4, false},     {65535, 5, true},
-      {4, 1, false},  {4, 2, true},           {5, 1, true},          {12, 1, true},
-      {4, 0x40000000, false /* wraps to 0 */}, {4, 0xFFFFFFFF, false /* negative */},
+      {3, 2, false},
+      {3, 3, true},
+      {2, 4, false},
+      {2, 5, true},
+      {13, 2, false},
+      {13, 5, true},
+      {0, 4, false},
+      {0, 5, true},
+      {14, 4, false},
+      {14, 5, true},
+      {65535, 4, false},
+      {65535, 5, true},
+      {4, 1, false},
+      {4, 2, true},
+      {5, 1, true},
+      {12, 1, true},
+      {4, 0x40000000, false /* wraps to 0 */},
+      {4, 0xFFFFFFFF, false /* negative */},
   };
   for (const auto& c : cases) {
     ParseState state;
