@@ -12,14 +12,13 @@
 #include <vector>
 
 #include "shellext/identifiers.h"
+#include "tests/win32/win32_environment.h"
 
 namespace {
 
 const wchar_t kThumbnailHandler[] = L"{BB2E617C-0920-11D1-9A0B-00C04FC2D6C1}";
 
-std::wstring Widen(const char* text) {
-  return std::wstring(text, text + std::strlen(text));
-}
+std::wstring Widen(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
 const std::wstring kClsid = Widen(vantrel::shell::kClsidText);
 const std::wstring kIid = Widen(vantrel::shell::kIidText);
@@ -108,9 +107,7 @@ ProcessResult RunProcess(const std::wstring& commandLine) {
   return result;
 }
 
-std::wstring Quoted(const std::wstring& path) {
-  return L"\"" + path + L"\"";
-}
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 DWORD Regsvr32(const std::wstring& dll, bool unregister = false) {
   return RunProcess(std::wstring(L"regsvr32.exe /s ") + (unregister ? L"/u " : L"") + Quoted(dll))
@@ -475,6 +472,59 @@ TEST(Registration, ScriptClientCreatesTheObjectByItsProgId) {
   const ProcessResult result = RunProcess(L"cscript.exe //nologo " + Quoted(script));
   EXPECT_EQ(result.exitCode, 0u) << result.output;
   EXPECT_EQ(result.output, "object\nno member\n");
+  EXPECT_EQ(Regsvr32(dll, /*unregister=*/true), 0u);
+}
+
+// The object's IDispatch is answered from the registered type library's description of
+// IRawImageExtractor, loaded once and shared by every object on every thread.
+TEST(Registration, ObjectDispatchComesFromTheRegisteredTypeLibrary) {
+  const std::wstring dll = CopyModuleTo(kWork + L"\\dispatch");
+  ASSERT_EQ(Regsvr32(dll), 0u);
+  const GUID clsid = Guid(kClsid);
+  // The type information of a new object, made on the calling thread.
+  auto typeInfoOfNewObject = [&] {
+    IDispatch* dispatch = nullptr;
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&dispatch)),
+              S_OK);
+    if (dispatch == nullptr) return static_cast<ITypeInfo*>(nullptr);
+    ITypeInfo* info = nullptr;
+    EXPECT_EQ(dispatch->GetTypeInfo(0, 0, &info), S_OK);
+
+    wchar_t member[] = L"Extract";
+    LPOLESTR names[] = {member};
+    DISPID id = 0;
+    EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, names, 1, 0, &id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(id, DISPID_UNKNOWN);
+    DISPPARAMS none = {};
+    EXPECT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+              DISP_E_MEMBERNOTFOUND);
+    dispatch->Release();
+    return info;
+  };
+
+  {
+    ComSession com;
+    // An object that keeps the module loaded while the others come and go.
+    IUnknown* keeper = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&keeper)),
+              S_OK);
+    ITypeInfo* here = typeInfoOfNewObject();
+    ASSERT_NE(here, nullptr);
+    const TYPEATTR type = Attributes(here);
+    EXPECT_TRUE(IsEqualGUID(type.guid, Guid(kIid)));
+    EXPECT_EQ(type.typekind, TKIND_DISPATCH);
+    ITypeInfo* there = nullptr;
+    vantrel::testing::RunOnNewThread([&] {
+      ComSession threadCom;
+      there = typeInfoOfNewObject();
+      if (there != nullptr) there->Release();  // only its address is compared
+    });
+    EXPECT_EQ(there, here);
+    here->Release();
+    keeper->Release();
+  }
   EXPECT_EQ(Regsvr32(dll, /*unregister=*/true), 0u);
 }
 
