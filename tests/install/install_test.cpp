@@ -530,6 +530,28 @@ TEST(Registration, ObjectDispatchComesFromTheRegisteredTypeLibrary) {
 
 // ---- Installer ----
 
+// The text of a registry tree as "reg export" writes it.
+std::string RegistrySnapshot(const std::wstring& root) {
+  const std::wstring file = kWork + L"\\snapshot.reg";
+  CreateDirectoryW(kWork.c_str(), nullptr);
+  DeleteFileW(file.c_str());
+  EXPECT_EQ(RunProcess(L"reg.exe export " + Quoted(root) + L" " + Quoted(file) + L" /y").exitCode,
+            0u);
+  std::string text;
+  HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(handle, chunk, sizeof(chunk), &got, nullptr) && got > 0)
+      text.append(chunk, got);
+    CloseHandle(handle);
+  }
+  DeleteFileW(file.c_str());
+  EXPECT_FALSE(text.empty());
+  return text;
+}
+
 std::wstring ProgramFiles() {
   wchar_t buffer[MAX_PATH];
   const DWORD length = GetEnvironmentVariableW(L"ProgramW6432", buffer, MAX_PATH);
@@ -549,6 +571,8 @@ TEST(Installer, BindsRawFilesToTheHandlerAndTakesItAllAway) {
                  static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t)));
   RegCloseKey(key);
   ASSERT_FALSE(KeyExists(L".raf")) << "the test prefix starts without .raf";
+  const std::string classesBefore = RegistrySnapshot(L"HKEY_CLASSES_ROOT");
+  const std::string softwareBefore = RegistrySnapshot(L"HKEY_LOCAL_MACHINE\\Software");
 
   ASSERT_EQ(RunProcess(Quoted(kSetup) + L" /S").exitCode, 0u);
   const std::wstring installDir = ProgramFiles() + L"\\Vantrel";
@@ -581,6 +605,10 @@ TEST(Installer, BindsRawFilesToTheHandlerAndTakesItAllAway) {
   ExpectUnregistered();
   EXPECT_FALSE(KeyExists(L".raf")) << "the extension key it created is gone";
   EXPECT_EQ(ReadString(L".rwl" + handler), foreign);
+  EXPECT_TRUE(RegistrySnapshot(L"HKEY_CLASSES_ROOT") == classesBefore)
+      << "HKEY_CLASSES_ROOT is as it was before the installation";
+  EXPECT_TRUE(RegistrySnapshot(L"HKEY_LOCAL_MACHINE\\Software") == softwareBefore)
+      << "HKEY_LOCAL_MACHINE\\Software is as it was before the installation";
   RegDeleteTreeW(HKEY_CLASSES_ROOT, L".rwl");
 
   const ProcessResult after = RunProcess(Quoted(kShellClient) + L" " + Quoted(raf) + L" 120 80");
