@@ -426,6 +426,61 @@ TEST(Registration, PathWithQuotesIsRegisteredIntact) {
   ExpectUnregistered();
 }
 
+TEST(Registration, TypeLibraryComesFromTheTlbFileWhenTheModuleHasNone) {
+  const std::wstring directory = kWork + L"\\without-typelib";
+  const std::wstring dll = CopyModuleTo(directory);
+  const std::wstring tlb = directory + L"\\VantrelRX.tlb";
+  DeleteFileW(tlb.c_str());
+  // The type library moves out of the module into VantrelRX.tlb beside it; the module keeps
+  // only a resource that is no type library.
+  {
+    HMODULE module = LoadLibraryExW(kBuiltDll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), L"TYPELIB");
+    ASSERT_NE(found, nullptr);
+    HANDLE file = CreateFileW(tlb.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(file, LockResource(LoadResource(module, found)), SizeofResource(module, found),
+              &written, nullptr);
+    CloseHandle(file);
+    FreeLibrary(module);
+    HANDLE update = BeginUpdateResourceW(dll.c_str(), FALSE);
+    ASSERT_NE(update, nullptr);
+    char notATypeLibrary[] = "none";
+    ASSERT_TRUE(UpdateResourceW(update, L"TYPELIB", MAKEINTRESOURCEW(1),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), notATypeLibrary,
+                                sizeof(notATypeLibrary)));
+    ASSERT_TRUE(EndUpdateResourceW(update, FALSE));
+  }
+  ASSERT_EQ(Regsvr32(dll), 0u);
+  {
+    ComSession com;
+    BSTR path = nullptr;
+    ASSERT_EQ(QueryPathOfRegTypeLib(Guid(kLibid), 1, 0, 0, &path), S_OK);
+    EXPECT_STREQ(path, tlb.c_str());
+    SysFreeString(path);
+    EXPECT_EQ(ReadString(L"TypeLib\\" + kLibid + L"\\1.0\\HELPDIR"), directory + L"\\");
+  }
+  EXPECT_EQ(Regsvr32(dll, /*unregister=*/true), 0u);
+  ExpectUnregistered();
+
+  // Without either, registration stops at the type library, after the scripts' entries.
+  ASSERT_TRUE(DeleteFileW(tlb.c_str()));
+  EXPECT_NE(Regsvr32(dll), 0u);
+  EXPECT_EQ(ReadString(kClassKey + L"\\InprocServer32"), dll);
+  EXPECT_FALSE(KeyExists(L"TypeLib\\" + kLibid));
+  EXPECT_NE(Regsvr32(dll, /*unregister=*/true), 0u) << "nothing to take from the type library";
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, kClassKey.c_str());
+  for (const wchar_t* key :
+       {L"Vantrel.RawImageExtractor", L"Vantrel.RawImageExtractor.1", L"AppID\\Vantrel.DLL"}) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+  }
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"AppID\\" + kAppid).c_str());
+  ExpectUnregistered();
+}
+
 TEST(Registration, ModulePathOf260CharactersWritesNothing) {
   // C:\vantrel-tests\long\aaaa...\VantrelRX.dll, 260 characters in all.
   CreateDirectoryW(kWork.c_str(), nullptr);
