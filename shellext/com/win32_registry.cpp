@@ -27,9 +27,7 @@ class OpenKey {
 };
 
 // The empty name stands for the key's default value.
-const wchar_t* ValueName(const std::wstring& name) {
-  return name.empty() ? nullptr : name.c_str();
-}
+const wchar_t* ValueName(const std::wstring& name) { return name.empty() ? nullptr : name.c_str(); }
 
 }  // namespace
 

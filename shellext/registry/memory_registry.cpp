@@ -112,9 +112,7 @@ HResult MemoryRegistry::DeleteTree(const std::wstring& path) {
   return kSOk;
 }
 
-bool MemoryRegistry::HasKey(const std::wstring& path) const {
-  return Find(path) != nullptr;
-}
+bool MemoryRegistry::HasKey(const std::wstring& path) const { return Find(path) != nullptr; }
 
 std::optional<std::wstring> MemoryRegistry::Value(const std::wstring& path,
                                                   const std::wstring& name) const {

@@ -18,9 +18,7 @@ Rgba Over(const Rgba& bottom, const Rgba& top) {
   return {mix(top.r, bottom.r), mix(top.g, bottom.g), mix(top.b, bottom.b), a};
 }
 
-Rgba Rgb(int r, int g, int b, double a = 1) {
-  return {r / 255.0, g / 255.0, b / 255.0, a};
-}
+Rgba Rgb(int r, int g, int b, double a = 1) { return {r / 255.0, g / 255.0, b / 255.0, a}; }
 
 Rgba Lerp(const Rgba& x, const Rgba& y, double t) {
   t = std::clamp(t, 0.0, 1.0);

@@ -16,9 +16,7 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-std::wstring Widen(const char* text) {
-  return std::wstring(text, text + std::strlen(text));
-}
+std::wstring Widen(const char* text) { return std::wstring(text, text + std::strlen(text)); }
 
 const std::wstring kClsid = Widen(shell::kClsidText);
 const std::wstring kLibid = Widen(shell::kLibidText);
