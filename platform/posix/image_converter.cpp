@@ -235,8 +235,9 @@ ConversionOutcome ReadPnm(std::FILE* stream, int boxWidth, int boxHeight, RgbIma
   const long dataStart = std::ftell(stream);
   if (dataStart < 0 || fstat(fileno(stream), &info) != 0)
     return Failure(FromErrno(errno), "Couldn't read the thumbnail file");
-  if (static_cast<std::uint64_t>(info.st_size - dataStart) <
-      static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(height)) {
+  if (info.st_size < dataStart ||
+      static_cast<std::uint64_t>(info.st_size - dataStart) <
+          static_cast<std::uint64_t>(rowBytes) * static_cast<std::uint64_t>(height)) {
     return Failure(kEFail, "The PGM/PPM thumbnail file is truncated");
   }
 
