@@ -22,9 +22,7 @@ std::int32_t DecimalValue(const char* text) {
 
 // The key is exactly the three characters: the comparison covers the key's end too, so "TX"
 // or "TX  " is not "TX ".
-bool KeyIs(const char* key, const char (&name)[4]) {
-  return std::strcmp(key, name) == 0;
-}
+bool KeyIs(const char* key, const char (&name)[4]) { return std::strcmp(key, name) == 0; }
 
 }  // namespace
 
