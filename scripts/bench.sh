@@ -39,7 +39,7 @@ fi
 work="$(mktemp -d "${TMPDIR:-/tmp}/vantrel-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 log="$root/build/bench/bench-floors.log"
-echo "bench: measuring, about a minute (Google Benchmark's report: $log)" >&2
+echo "bench: measuring, one to three minutes (Google Benchmark's report: $log)" >&2
 status=0
 if [ "$verbose" -eq 1 ]; then
   TMPDIR="$work" build/bench/bench/vantrel-bench-floors \
