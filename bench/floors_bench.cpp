@@ -22,6 +22,7 @@
 // Google Benchmark's own report goes to standard error, the table to standard output.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/vfs.h>
 #include <turbojpeg.h>
 #include <unistd.h>
 
@@ -510,6 +511,30 @@ std::string LoadAverage() {
   return one + " " + five + " " + fifteen;
 }
 
+// The kind of file system that TMPDIR is on: writing the thumbnail file costs more on a disk
+// than in memory.
+std::string TempFileSystem() {
+  struct statfs info {};
+  if (statfs(fixtures::TempDirectory().c_str(), &info) != 0) return "unknown";
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53:
+      return "ext4";
+    case 0x01021994:
+      return "tmpfs";
+    case 0x58465342:
+      return "xfs";
+    case 0x9123683E:
+      return "btrfs";
+    case 0x794C7630:
+      return "overlayfs";
+    default:
+      break;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "type 0x%lX", static_cast<unsigned long>(info.f_type));
+  return text;
+}
+
 std::string Milliseconds(const Measure& measure) {
   if (measure.error == "not run") return "not run";
   if (!measure.error.empty() || std::isnan(measure.seconds)) return "failed";
@@ -625,7 +650,7 @@ void PrintTable(const std::vector<std::unique_ptr<Subject>>& subjects,
          Verdict(true, memory.ok && memory.peakMiB < kMemoryTargetMiB)});
   }
   std::cout << "Vantrel benchmarks: medians of " << repetitions
-            << " repetitions; ratio = ours / reference. TMPDIR=" << fixtures::TempDirectory()
+            << " repetitions; ratio = ours / reference. TMPDIR on " << TempFileSystem()
             << "; load average " << loadBefore << " before, " << LoadAverage() << " after.\n\n";
   table.Print(std::cout);
 }
