@@ -5,13 +5,13 @@
 #
 #   scripts/bench.sh [-r REPETITIONS] [-v] [GOOGLE-BENCHMARK-OPTIONS...]
 #
-# -r sets the repetitions of every measurement (default 9); -v shows Google Benchmark's own
+# -r sets the repetitions of every measurement (default 15); -v shows Google Benchmark's own
 # report as it goes (otherwise it is kept in build/bench/bench-floors.log).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 
-repetitions=9
+repetitions=15
 verbose=0
 while [ $# -gt 0 ]; do
   case "$1" in
