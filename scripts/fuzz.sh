@@ -18,7 +18,7 @@ seeds=$bin/seeds
 rm -rf "$seeds"
 "$bin/fuzz/vantrel-fuzz-seeds" "$seeds"
 for f in ../shared/samples/*; do
-  case "$f" in *.md) ;; *) [ -f "$f" ] && cp "$f" "$seeds/" ;; esac
+  case "$f" in *.md) ;; *) [ -f "$f" ] && cp "$f" "$seeds/raw/" ;; esac
 done
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -28,11 +28,16 @@ for target in "$bin"/fuzz/*_fuzzer; do
   corpus=$bin/corpus/$name
   mkdir -p "$corpus"
   [ "$mode" = smoke ] && corpus=$(mktemp -d "$bin/smoke-XXXXXX")
+  case "$name" in
+    extract_fuzzer) seed=$seeds/raw ;;
+    converter_fuzzer) seed=$seeds/thumb ;;
+    *) seed=$seeds/jpeg ;;
+  esac
   echo "== $name: $seconds s"
   # A hang is anything slower than 10 s on one input; memory is capped well below the machine.
   "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
     -dict=fuzz/raw.dict -print_final_stats=1 -artifact_prefix="$bin/artifact-$name-" \
-    "$corpus" "$seeds" 2>&1 | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss|==[0-9]+==ERROR|SUMMARY|Done)' || true
+    "$corpus" "$seed" 2>&1 | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss|==[0-9]+==ERROR|SUMMARY|Done)' || true
   if ls "$bin"/artifact-"$name"-* >/dev/null 2>&1; then
     echo "fuzz: $name found a failing input:" "$bin"/artifact-"$name"-* >&2
     exit 1

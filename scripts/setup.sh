@@ -5,8 +5,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libbenchmark-dev
-  libmagickwand-6.q16-dev libturbojpeg0-dev
-  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 nsis
+  libmagickwand-6.q16-dev libturbojpeg0-dev zlib1g-dev pkg-config
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 nsis
   imagemagick-6.q16 libjpeg-turbo-progs
 )
 

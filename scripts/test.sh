@@ -18,6 +18,7 @@ ctest --preset sanitize
 echo "== mingw (cross-build)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
+scripts/wine-tests.sh
 
 echo "== fuzz smoke (clang, libFuzzer, ASan + UBSan)"
 scripts/fuzz.sh smoke 20

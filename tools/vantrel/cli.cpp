@@ -61,9 +61,18 @@ const Command kCommands[] = {
      nullptr, 1, 1, Info},
 };
 
+// The commands of this build, in the order of the command list.
+std::vector<const Command*> AllCommands() {
+  std::vector<const Command*> commands;
+  for (const Command& command : kCommands) commands.push_back(&command);
+  if (const Command* thumbnail = ThumbnailCommand()) commands.push_back(thumbnail);
+  return commands;
+}
+
 std::string CommandList() {
   std::string list;
-  for (const Command& command : kCommands) {
+  for (const Command* entry : AllCommands()) {
+    const Command& command = *entry;
     char line[160];
     std::snprintf(line, sizeof line, "  %-10s %s\n", command.name, command.summary);
     list += line;
@@ -139,9 +148,9 @@ int Run(const std::vector<std::string>& args, Console console) {
     std::fprintf(console.out, "%s\n", kVersion);
     return kExitOk;
   }
-  for (const Command& command : kCommands) {
-    if (first == command.name)
-      return RunCommand(command, std::vector<std::string>(args.begin() + 1, args.end()), console);
+  for (const Command* command : AllCommands()) {
+    if (first == command->name)
+      return RunCommand(*command, std::vector<std::string>(args.begin() + 1, args.end()), console);
   }
   return UsageError(console, ("unknown command '" + first + "'").c_str(), nullptr);
 }

@@ -40,4 +40,7 @@ class StderrReports : public ReportSink {
 
 int CommandUsageError(const Command& command, Console console, const std::string& what);
 
+// `vantrel thumbnail`, or null when this build has no rendering.
+const Command* ThumbnailCommand();
+
 }  // namespace vantrel::cli

@@ -1,0 +1,13 @@
+// The entry point of VantrelRX.dll. Loading does nothing of its own; unloading drops the cached
+// class object.
+#include <windows.h>
+
+#include "shellext/com/module.h"
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  // At process exit (reserved not null) the process is going away with everything in it.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    vantrel::shell::ReleaseClassObjectCache();
+  }
+  return TRUE;
+}
