@@ -17,6 +17,12 @@ class ReportSink {
   virtual void OnReport(HResult code, const char* message) = 0;
 };
 
+// Drops every report: for callers that judge failures by their codes alone.
+class DiscardReports : public ReportSink {
+ public:
+  void OnReport(HResult, const char*) override {}
+};
+
 // Installs a sink for the current thread for the life of this object; the previous sink (or
 // the event log) comes back when it ends. With `forward` set, reports also still reach the
 // event log.

@@ -9,17 +9,8 @@
 #include "core/limits.h"
 #include "core/report.h"
 
-namespace {
-
-class DropReports : public vantrel::ReportSink {
- public:
-  void OnReport(vantrel::HResult, const char*) override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  DropReports drop;
+  vantrel::DiscardReports drop;
   vantrel::ScopedReportSink scope(&drop);
 
   if (size == 0) return 0;  // fmemopen takes no empty buffer; the unit tests cover empty files

@@ -15,11 +15,6 @@
 
 namespace {
 
-class DropReports : public vantrel::ReportSink {
- public:
-  void OnReport(vantrel::HResult, const char*) override {}
-};
-
 bool Write(const std::string& dir, const std::string& name, const vantrel::fixtures::Bytes& bytes) {
   std::filesystem::create_directories(dir);
   return vantrel::fixtures::WriteFileBytes(dir + "/" + name, bytes);
@@ -33,7 +28,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string root = argv[1];
-  DropReports drop;
+  vantrel::DiscardReports drop;
   vantrel::ScopedReportSink scope(&drop);
   for (const auto& seed : vantrel::fixtures::MakeSeeds()) {
     if (!Write(root + "/raw", seed.name, seed.bytes)) return 1;

@@ -8,19 +8,10 @@
 #include "fuzz/render_fuzzer_support.h"
 #include "platform/picture_loader.h"
 
-namespace {
-
-class DropReports : public vantrel::ReportSink {
- public:
-  void OnReport(vantrel::HResult, const char*) override {}
-};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string path = vantrel::fuzz::ScratchPath("picture.jpg");
   if (!vantrel::fuzz::WriteScratch(path, data, size)) return 0;
-  DropReports drop;
+  vantrel::DiscardReports drop;
   vantrel::ScopedReportSink scope(&drop);
   vantrel::platform::Bitmap bitmap;
   if (vantrel::Succeeded(vantrel::platform::LoadPicture(path.c_str(), bitmap))) {

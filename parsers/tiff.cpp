@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 
 namespace vantrel {
 namespace {
@@ -30,40 +31,55 @@ bool StartsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// One walk of a TIFF structure, with its bounds.
+// One walk of a TIFF structure, with its bounds. An IFD is walked again wherever the
+// structure points at it once more, except where that would close a loop: the chain ends at an
+// IFD that it has walked already, and a SubIFD list skips the IFDs that it descends from.
+// Depth and the work budget bound what is left, such as lists that fan out over and over.
+// Whatever lies past the end of the file reads as 0xFF bytes, so an entry there has tag 0xFFFF,
+// which nothing acts on, and a value that stays in place: the rest of such a directory is
+// skipped, an IFD that starts there is not walked, and the chain ends at it.
 class TiffWalk {
  public:
   TiffWalk(ParseState& state, std::int32_t base) : s_(state), base_(base) {}
+
+  // Walks the IFD chain whose first offset the stream stands at.
+  void WalkChain();
+  // Walks the IFD at the stream's position as the top of a descent.
+  void WalkTopIfd();
 
   void ParseTiffIfd(int depth);
   void ParseExifIfd();
   void ParseMinoltaMakerNote();
 
-  // Moves to base + offset; false when that IFD was walked already or the walk is spent.
-  bool EnterIfd(std::uint32_t offset) {
-    SeekTo(s_.rawFile, AddOffsets(base_, offset));
-    const std::int32_t at = TellPosition(s_.rawFile);
-    if (visited_.count(at) != 0 || !Spend()) return false;
-    visited_.insert(at);
-    return true;
-  }
-
-  bool Spend() { return budget_-- > 0; }
-
-  // An entry that starts past the end of the file reads as all 0xFF bytes: tag 0xFFFF, which
-  // nothing acts on, and a value that stays in place. The rest of such a directory is skipped
-  // without changing the result.
-  bool PastTheEnd(std::int32_t position) const { return position >= s_.fileSize; }
-
  private:
+  bool Spend() { return budget_-- > 0; }
+  bool PastTheEnd(std::int32_t at) const { return at >= s_.fileSize; }
   void ReadText(char (&field)[kTextChars], std::uint32_t count);
   void FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int depth);
 
   ParseState& s_;
   std::int32_t base_;
   int budget_ = kTiffWorkBudget;
-  std::set<std::int32_t> visited_;
+  std::set<std::int32_t> chain_;    // IFDs of the chain walked so far
+  std::vector<std::int32_t> path_;  // the IFD being walked and those it descends from
 };
+
+void TiffWalk::WalkChain() {
+  std::uint32_t next = ReadU32(s_);
+  while (next != 0) {
+    SeekTo(s_.rawFile, AddOffsets(base_, next));
+    const std::int32_t at = TellPosition(s_.rawFile);
+    if (PastTheEnd(at) || !chain_.insert(at).second || !Spend()) return;
+    WalkTopIfd();
+    next = ReadU32(s_);
+  }
+}
+
+void TiffWalk::WalkTopIfd() {
+  path_.assign(1, TellPosition(s_.rawFile));
+  ParseTiffIfd(0);
+  path_.clear();
+}
 
 // Up to count - 1 bytes, stopping after a line feed or at the end of the file.
 void TiffWalk::ReadText(char (&field)[kTextChars], std::uint32_t count) {
@@ -85,11 +101,16 @@ void TiffWalk::ReadText(char (&field)[kTextChars], std::uint32_t count) {
 }
 
 void TiffWalk::FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int depth) {
+  if (depth + 1 > kTiffMaxDepth) return;
   const auto items = static_cast<std::int32_t>(count);
   for (std::int32_t j = 0; j < items && Spend(); ++j) {
     SeekTo(s_.rawFile, AddOffsets(valueAt, 4 * static_cast<std::uint32_t>(j)));
-    const std::uint32_t offset = ReadU32(s_);
-    if (depth + 1 <= kTiffMaxDepth && EnterIfd(offset)) ParseTiffIfd(depth + 1);
+    SeekTo(s_.rawFile, AddOffsets(base_, ReadU32(s_)));
+    const std::int32_t at = TellPosition(s_.rawFile);
+    if (PastTheEnd(at) || std::find(path_.begin(), path_.end(), at) != path_.end()) continue;
+    path_.push_back(at);
+    ParseTiffIfd(depth + 1);
+    path_.pop_back();
   }
 }
 
@@ -128,7 +149,10 @@ void TiffWalk::ParseTiffIfd(int depth) {
         if (s_.stripOffset == 0) s_.stripOffset = value;
         break;
       case kTagStripByteCounts:
-        if (StartsWith(s_.make, "KODAK") && s_.stripOffset > value) s_.stripOffset -= value;
+        if (StartsWith(s_.make, "KODAK") && s_.stripOffset > value) {
+          s_.stripOffset = static_cast<std::int32_t>(static_cast<std::uint32_t>(s_.stripOffset) -
+                                                     static_cast<std::uint32_t>(value));
+        }
         break;
       case kTagSubIfds:
         FollowSubIfds(valueAt, count, depth);
@@ -140,7 +164,9 @@ void TiffWalk::ParseTiffIfd(int depth) {
         s_.thumbLength = value;
         break;
       case kTagExifIfd:
-        if (EnterIfd(ReadU32(s_))) ParseExifIfd();
+        // The EXIF IFD leads nowhere further, so it cannot close a loop.
+        SeekTo(s_.rawFile, AddOffsets(base_, ReadU32(s_)));
+        if (!PastTheEnd(TellPosition(s_.rawFile)) && Spend()) ParseExifIfd();
         break;
       default:
         break;
@@ -188,16 +214,12 @@ HResult ParseTiff(ParseState& state, std::int32_t base) {
   SeekTo(state.rawFile, base);
   state.byteOrder = static_cast<std::uint16_t>(ReadU16(state));
   ReadU16(state);  // the magic number, 42 in true TIFF files, is not checked
-  std::uint32_t next = ReadU32(state);
-  while (next != 0 && walk.EnterIfd(next)) {
-    walk.ParseTiffIfd(0);
-    next = ReadU32(state);
-  }
+  walk.WalkChain();
 
   if (!StartsWith(state.make, "KODAK")) state.planarRgb = 0;
   if (StartsWith(state.make, "Kodak")) {
     SeekTo(state.rawFile, AddOffsets(base, 12));
-    walk.ParseTiffIfd(0);
+    walk.WalkTopIfd();
   }
   int layers = 3;
   if (StartsWith(state.model, "DCS460A")) {
@@ -212,8 +234,9 @@ HResult ParseTiff(ParseState& state, std::int32_t base) {
   state.thumbOffset = state.stripOffset;
   std::snprintf(state.thumbHead, sizeof state.thumbHead, "P%d %d %d %d\n", layers == 1 ? 5 : 6,
                 state.thumbWidth, state.thumbHeight, maxval);
-  const auto bytesPerSample =
-      static_cast<std::uint32_t>((std::int64_t{state.bitsPerSample} + 7) / 8);
+  const auto bitsRoundedUp =
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(state.bitsPerSample) + 7);
+  const auto bytesPerSample = static_cast<std::uint32_t>(bitsRoundedUp / 8);
   state.thumbLength = static_cast<std::int32_t>(
       bytesPerSample * static_cast<std::uint32_t>(state.thumbHeight) *
       static_cast<std::uint32_t>(layers) * static_cast<std::uint32_t>(state.thumbWidth));

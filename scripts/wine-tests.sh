@@ -24,7 +24,7 @@ echo "wine: preparing a prefix in $WINEPREFIX"
 "$wine" wineboot -i >/dev/null 2>&1
 
 status=0
-for program in vantrel_unit_tests.exe vantrel_win32_tests.exe; do
+for program in vantrel_unit_tests.exe vantrel_win32_tests.exe vantrel_install_tests.exe; do
   echo "== wine $program"
   timeout 600 "$wine" "$tests/$program" --gtest_brief=1 || status=1
 done

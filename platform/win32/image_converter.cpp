@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "platform/win32/code_page.h"
+#include "platform/win32/com_scope.h"
 #include "platform/win32/guid.h"
 #include "shellext/identifiers.h"
 
@@ -30,20 +31,6 @@ constexpr CLSID kImageMagickClsid = GuidFromText(shell::kImageMagickClsidText);
 constexpr IID kImageInterfaceIid = GuidFromText(shell::kImageMagickImageIidText);
 constexpr DWORD kCreateContext = CLSCTX_ALL;  // in-process server and handler, local, remote
 static_assert(kCreateContext == 23);
-
-// CoInitialize for the length of one conversion; owes CoUninitialize only when it succeeded.
-class ComScope {
- public:
-  ComScope() : owed_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComScope() {
-    if (owed_) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool owed_;
-};
 
 // The argument list: a locked SAFEARRAY of 11 VARIANTs, lower bound 0.
 class ArgumentArray {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "core/report.h"
+#include "platform/win32/com_scope.h"
 
 namespace vantrel::platform {
 namespace {
@@ -15,21 +16,6 @@ HResult LastErrorOr(HResult fallback) {
   const DWORD error = GetLastError();
   return error != 0 ? static_cast<HResult>(HRESULT_FROM_WIN32(error)) : fallback;
 }
-
-// The shell's threads have COM initialised; the command line's may not. The picture decoder
-// may need it, so a thread without it gets it for the length of the load.
-class ComScope {
- public:
-  ComScope() : owed_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComScope() {
-    if (owed_) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool owed_;
-};
 
 HResult Load(const char* path, Bitmap& out) {
   std::FILE* file = std::fopen(path, "rb");
@@ -102,6 +88,8 @@ HResult Load(const char* path, Bitmap& out) {
 }  // namespace
 
 HResult LoadPicture(const char* path, Bitmap& out) {
+  // The shell's threads have COM initialised; the command line's may not. The picture decoder
+  // may need it, so a thread without it gets it for the length of the load.
   ComScope com;
   return Load(path, out);
 }

@@ -12,4 +12,7 @@ namespace vantrel::shell {
 // the caller.
 HRESULT GetExtractorTypeInfo(ITypeInfo** info);
 
+// Drops the shared type information; called when the module is unloaded.
+void ReleaseExtractorTypeInfo();
+
 }  // namespace vantrel::shell
