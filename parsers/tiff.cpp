@@ -54,6 +54,24 @@ class TiffWalk {
  private:
   bool Spend() { return budget_-- > 0; }
   bool PastTheEnd(std::int32_t at) const { return at >= s_.fileSize; }
+
+  struct Entry {
+    std::int32_t start;
+    std::uint32_t tag;
+    std::uint32_t type;
+    std::uint32_t count;
+  };
+  // Reads the 12-byte entry at the stream's position and moves to its value; false when the
+  // entry starts past the end of the file.
+  bool ReadEntry(Entry& entry) {
+    entry.start = TellPosition(s_.rawFile);
+    if (PastTheEnd(entry.start)) return false;
+    entry.tag = ReadU16(s_);
+    entry.type = ReadU16(s_);
+    entry.count = ReadU32(s_);
+    SkipToTagValue(s_, base_, entry.type, entry.count);
+    return true;
+  }
   void ReadText(char (&field)[kTextChars], std::uint32_t count);
   void FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int depth);
 
@@ -117,16 +135,14 @@ void TiffWalk::FollowSubIfds(std::int32_t valueAt, std::uint32_t count, int dept
 void TiffWalk::ParseTiffIfd(int depth) {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
-    const std::int32_t start = TellPosition(s_.rawFile);
-    if (PastTheEnd(start)) break;
-    const std::uint32_t tag = ReadU16(s_);
-    const std::uint32_t type = ReadU16(s_);
-    const std::uint32_t count = ReadU32(s_);
-    SkipToTagValue(s_, base_, type, count);
+    Entry entry;
+    if (!ReadEntry(entry)) break;
+    const std::uint32_t count = entry.count;
     const std::int32_t valueAt = TellPosition(s_.rawFile);
-    const auto value = static_cast<std::int32_t>(type == kTypeShort ? ReadU16(s_) : ReadU32(s_));
+    const auto value =
+        static_cast<std::int32_t>(entry.type == kTypeShort ? ReadU16(s_) : ReadU32(s_));
     SeekTo(s_.rawFile, valueAt);
-    switch (tag) {
+    switch (entry.tag) {
       case kTagImageWidth:
         if (s_.thumbWidth == 0) s_.thumbWidth = value;
         break;
@@ -171,24 +187,20 @@ void TiffWalk::ParseTiffIfd(int depth) {
       default:
         break;
     }
-    SeekTo(s_.rawFile, AddOffsets(start, 12));
+    SeekTo(s_.rawFile, AddOffsets(entry.start, 12));
   }
 }
 
 void TiffWalk::ParseExifIfd() {
   const std::uint32_t entries = ReadU16(s_);
   for (std::uint32_t i = 0; i < entries && Spend(); ++i) {
-    const std::int32_t start = TellPosition(s_.rawFile);
-    if (PastTheEnd(start)) break;
-    const std::uint32_t tag = ReadU16(s_);
-    const std::uint32_t type = ReadU16(s_);
-    const std::uint32_t count = ReadU32(s_);
-    SkipToTagValue(s_, base_, type, count);
-    if (tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") && !StartsWith(s_.make, "OLYMPUS") &&
-        std::strstr(s_.make, "Minolta") != nullptr) {
+    Entry entry;
+    if (!ReadEntry(entry)) break;
+    if (entry.tag == kTagMakerNote && !StartsWith(s_.make, "NIKON") &&
+        !StartsWith(s_.make, "OLYMPUS") && std::strstr(s_.make, "Minolta") != nullptr) {
       ParseMinoltaMakerNote();
     }
-    SeekTo(s_.rawFile, AddOffsets(start, 12));
+    SeekTo(s_.rawFile, AddOffsets(entry.start, 12));
   }
 }
 
