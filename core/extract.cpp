@@ -157,7 +157,8 @@ bool RgbOutputWithinBound(const ParseState& state) {
   const std::int64_t pixels = state.thumbWidth > 0 && state.thumbHeight > 0
                                   ? std::int64_t{state.thumbWidth} * state.thumbHeight
                                   : 0;
-  return OutputWithinBound(3 * pixels, state.fileSize);
+  constexpr std::int64_t kHeaderBytes = 32;  // "P6 %d %d 255\n" at its longest
+  return OutputWithinBound(kHeaderBytes + 3 * pixels, state.fileSize);
 }
 
 WriteResult WriteThumbnail(ParseState& state, std::FILE* out) {
