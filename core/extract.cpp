@@ -1,6 +1,7 @@
 #include "core/extract.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -167,10 +168,13 @@ WriteResult CopyStep(ParseState& state, std::FILE* out) {
 // The bare-pixel writers stream whatever the header asks for; requests far beyond what the
 // raw file can hold are refused like an oversized copy.
 bool RgbOutputWithinBound(const ParseState& state) {
-  const std::int64_t pixels = state.thumbWidth > 0 && state.thumbHeight > 0
-                                  ? std::int64_t{state.thumbWidth} * state.thumbHeight
-                                  : 0;
-  return OutputWithinBound(3 * pixels, state.fileSize);
+  if (state.thumbWidth <= 0 || state.thumbHeight <= 0) return true;  // the header alone
+  // Two 31-bit sides make at most 2^62 pixels: checked before the three bytes each would
+  // overflow 64 bits.
+  const std::int64_t pixels = std::int64_t{state.thumbWidth} * state.thumbHeight;
+  constexpr std::int64_t kHeaderBytes = 32;  // "P6 %d %d 255\n" at its longest
+  return pixels <= (kOutputFactor * INT32_MAX + kOutputSlack) / 3 &&
+         OutputWithinBound(kHeaderBytes + 3 * pixels, state.fileSize);
 }
 
 WriteResult WriteThumbnail(ParseState& state, std::FILE* out) {

@@ -15,6 +15,10 @@ cmake --preset sanitize >/dev/null
 cmake --build --preset sanitize
 ctest --preset sanitize
 
+echo "== bench (build only: the benchmarks are run by scripts/bench.sh)"
+cmake --preset bench >/dev/null
+cmake --build --preset bench
+
 echo "== mingw (cross-build)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw

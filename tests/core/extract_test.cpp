@@ -313,24 +313,27 @@ TEST(ChooseWriter, FirstMatchingRuleDecides) {
 }
 
 TEST(ExtractThumbnail, RgbWritersAreRefusedBeyondWhatTheFileCanHold) {
-  // The X3F version survives from an earlier extraction; this TIFF names SIGMA and claims a
-  // 100000 x 100000 preview. Thirty gigabytes of PPM must not be streamed from it.
-  ParseState state;
-  state.foveonVersion = 0x20002;
-  TiffBuilder tiff;
-  tiff.AddIfd()
-      .Ascii(fixtures::kMake, "SIGMA")
-      .Ascii(fixtures::kModel, "SD14")
-      .Long(fixtures::kImageWidth, 100000)
-      .Long(fixtures::kImageLength, 100000)
-      .Long(fixtures::kJpegOffset, 8)
-      .Long(fixtures::kJpegLength, 16);
-  TempFile in(tiff.Build());
-  TempPath out("thumb");
-  CapturedReports reports;
-  EXPECT_EQ(ExtractThumbnail(state, in.c_str(), out.c_str()), kEOutOfMemory);
-  EXPECT_EQ(reports.reports, std::vector<Report>{kNoTransferBuffer});
-  EXPECT_LE(fixtures::ReadFileBytes(out.path()).size(), 64u);
+  // The X3F version survives from an earlier extraction; these TIFFs name SIGMA and claim
+  // previews of gigabytes. No such PPM may be streamed; sides near 2^31 once overflowed the
+  // size check itself (found by fuzzing).
+  for (std::uint32_t side : {100000u, 0x7FFFFFFFu, 0x79700000u}) {
+    ParseState state;
+    state.foveonVersion = 0x20002;
+    TiffBuilder tiff;
+    tiff.AddIfd()
+        .Ascii(fixtures::kMake, "SIGMA")
+        .Ascii(fixtures::kModel, "SD14")
+        .Long(fixtures::kImageWidth, side)
+        .Long(fixtures::kImageLength, side)
+        .Long(fixtures::kJpegOffset, 8)
+        .Long(fixtures::kJpegLength, 16);
+    TempFile in(tiff.Build());
+    TempPath out("thumb");
+    CapturedReports reports;
+    EXPECT_EQ(ExtractThumbnail(state, in.c_str(), out.c_str()), kEOutOfMemory) << side;
+    EXPECT_EQ(reports.reports, std::vector<Report>{kNoTransferBuffer}) << side;
+    EXPECT_LE(fixtures::ReadFileBytes(out.path()).size(), 64u) << side;
+  }
 }
 
 }  // namespace
