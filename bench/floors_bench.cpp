@@ -627,9 +627,11 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-std::string Verdict(bool applies, bool met) {
+// "yes" or "NO" where a target applies; "-" where it applies but nothing was measured.
+std::string Verdict(bool applies, double ratio, double target) {
   if (!applies) return "";
-  return met ? "yes" : "NO";
+  if (std::isnan(ratio)) return "-";
+  return ratio <= target ? "yes" : "NO";
 }
 
 double Ratio(const Measure& ours, const Measure& reference) {
@@ -660,18 +662,20 @@ void PrintTable(const std::vector<std::unique_ptr<Subject>>& subjects,
                "read + write of the " + std::to_string(s.copyLength) + " preview bytes",
                Milliseconds(copy), Number(extractRatio, "%.2f"),
                jpeg ? "<= " + Number(kExtractTarget, "%.1f") : "-",
-               Verdict(jpeg, extractRatio <= kExtractTarget)});
+               Verdict(jpeg, extractRatio, kExtractTarget)});
     const double roadRatio = Ratio(road, floor);
     table.Row({"", "road 256x256", Milliseconds(road), s.floorText, Milliseconds(floor),
                Number(roadRatio, "%.2f"), s.large ? "<= " + Number(kRoadTarget, "%.1f") : "-",
-               Verdict(s.large, roadRatio <= kRoadTarget)});
+               Verdict(s.large, roadRatio, kRoadTarget)});
     if (withMagick) {
       const double magickRatio = Ratio(road, magick);
       table.Row({"", "road 256x256", Milliseconds(road), "convert -thumbnail 256x256 (process)",
                  Milliseconds(magick),
-                 Number(magickRatio, "%.3f") + " (" + Number(1 / magickRatio, "%.1f") + "x faster)",
+                 std::isnan(magickRatio) ? std::string("-")
+                                         : Number(magickRatio, "%.3f") + " (" +
+                                               Number(1 / magickRatio, "%.1f") + "x faster)",
                  s.large ? "<= " + Number(1 / kMagickTarget, "%.2f") + " (5x faster)" : "-",
-                 Verdict(s.large, magickRatio <= 1 / kMagickTarget)});
+                 Verdict(s.large, magickRatio, 1 / kMagickTarget)});
     }
   }
   if (largest != nullptr) {
@@ -689,7 +693,9 @@ void PrintTable(const std::vector<std::unique_ptr<Subject>>& subjects,
              ? Number(memory.peakMiB * 1024 / static_cast<double>(largest->magickPeakKiB), "%.2f")
              : "-",
          "< " + Number(kMemoryTargetMiB, "%.0f MiB"),
-         Verdict(true, memory.ok && memory.peakMiB < kMemoryTargetMiB)});
+         !memory.ok                          ? "-"
+         : memory.peakMiB < kMemoryTargetMiB ? "yes"
+                                             : "NO"});
   }
   std::cout << "Vantrel benchmarks: medians of " << repetitions
             << " repetitions; ratio = ours / reference. TMPDIR on " << TempFileSystem()
