@@ -37,7 +37,7 @@ for target in "$bin"/fuzz/*_fuzzer; do
   # A hang is anything slower than 10 s on one input; memory is capped well below the machine.
   "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=1024 \
     -dict=fuzz/raw.dict -print_final_stats=1 -artifact_prefix="$bin/artifact-$name-" \
-    "$corpus" "$seed" 2>&1 | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss|==[0-9]+==ERROR|SUMMARY|Done)' || true
+    "$corpus" "$seed" 2>&1 | grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss|==[0-9]+==ERROR|SUMMARY|Done)' || true
   if ls "$bin"/artifact-"$name"-* >/dev/null 2>&1; then
     echo "fuzz: $name found a failing input:" "$bin"/artifact-"$name"-* >&2
     exit 1
