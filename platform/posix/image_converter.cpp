@@ -354,10 +354,13 @@ bool FitWithin(MagickWand* wand, int boxWidth, int boxHeight, bool enlarge) {
   int fitWidth = 0, fitHeight = 0;
   posix::FitInto(width, height, boxWidth, boxHeight, fitWidth, fitHeight);
   if (fitWidth == width && fitHeight == height) return true;
-  // The undefined filter lets ImageMagick choose as its -resize does: Lanczos when reducing,
-  // Mitchell when enlarging.
+  // Reducing: the readers hand over a picture already brought down close to the box (the JPEG
+  // decoder scales by up to 8 while decoding), so the last step is a small reduction of a small
+  // picture, where a triangle filter looks as good as Lanczos at a third of the cost.
+  // Enlarging: Mitchell, as ImageMagick's -resize does.
+  const bool reducing = fitWidth < width;
   return MagickResizeImage(wand, static_cast<size_t>(fitWidth), static_cast<size_t>(fitHeight),
-                           UndefinedFilter, 1.0) != MagickFalse;
+                           reducing ? TriangleFilter : MitchellFilter, 1.0) != MagickFalse;
 }
 
 // Degrees in 0..359, for every 32-bit value.
