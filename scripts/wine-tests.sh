@@ -26,6 +26,6 @@ echo "wine: preparing a prefix in $WINEPREFIX"
 status=0
 for program in vantrel_unit_tests.exe vantrel_win32_tests.exe vantrel_install_tests.exe; do
   echo "== wine $program"
-  timeout 600 "$wine" "$tests/$program" --gtest_brief=1 || status=1
+  timeout 300 "$wine" "$tests/$program" || status=1
 done
 exit $status
