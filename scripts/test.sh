@@ -33,4 +33,4 @@ echo "== fuzz smoke (clang, libFuzzer, ASan + UBSan)"
 scripts/fuzz.sh smoke 20
 suites=$((suites + 1))
 
-echo "test suites: $suites passed, 0 failed"
+echo "suites: $suites passed, 0 failed"
