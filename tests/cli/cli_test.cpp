@@ -5,7 +5,7 @@
 
 #include "tests/fixtures/temp_file.h"
 #include "tests/fixtures/tiff_builder.h"
-#include "tools/vantrel/cli.h"
+#include "tests/support/run_vantrel.h"
 
 namespace vantrel {
 namespace {
@@ -15,24 +15,7 @@ using fixtures::TempFile;
 using fixtures::TempPath;
 using fixtures::TiffBuilder;
 
-struct RunResult {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-RunResult RunVantrel(const std::vector<std::string>& args) {
-  TempPath outPath("stdout");
-  TempPath errPath("stderr");
-  std::FILE* out = std::fopen(outPath.c_str(), "wb");
-  std::FILE* err = std::fopen(errPath.c_str(), "wb");
-  const int status = cli::Run(args, {out, err});
-  std::fclose(out);
-  std::fclose(err);
-  const Bytes o = fixtures::ReadFileBytes(outPath.path());
-  const Bytes e = fixtures::ReadFileBytes(errPath.path());
-  return {status, std::string(o.begin(), o.end()), std::string(e.begin(), e.end())};
-}
+using testing::RunVantrel;
 
 Bytes NikonWithPreview(const Bytes& preview) {
   TiffBuilder tiff;
@@ -49,8 +32,8 @@ TEST(CliExtract, WritesTheThumbnailFile) {
   const Bytes preview = {0xFF, 0xD8, 1, 2, 3, 0xFF, 0xD9};
   TempFile raw(NikonWithPreview(preview));
   TempPath out("out.jpg");
-  const RunResult r = RunVantrel({"extract", raw.path(), out.path()});
-  EXPECT_EQ(r.status, 0);
+  const testing::CliOutcome r = RunVantrel({"extract", raw.path(), out.path()});
+  EXPECT_EQ(r.exit, 0);
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(fixtures::ReadFileBytes(out.path()), preview);
 }
@@ -59,21 +42,21 @@ TEST(CliExtract, FailurePrintsEveryReportAndRemovesOut) {
   TempFile raw(fixtures::ToBytes("definitely not a raw file, but longer than its head"));
   TempPath out("out.jpg");
   fixtures::WriteFileBytes(out.path(), {1, 2, 3});  // a stale file from an earlier run
-  const RunResult r = RunVantrel({"extract", raw.path(), out.path()});
-  EXPECT_EQ(r.status, 1);
+  const testing::CliOutcome r = RunVantrel({"extract", raw.path(), out.path()});
+  EXPECT_EQ(r.exit, 1);
   EXPECT_EQ(r.err, "vantrel: error 0x80004001: Raw file format is not supported.\n");
   EXPECT_FALSE(fixtures::FileExists(out.path()));
 
   TempPath missing("missing");
-  const RunResult m = RunVantrel({"extract", missing.path(), out.path()});
-  EXPECT_EQ(m.status, 1);
+  const testing::CliOutcome m = RunVantrel({"extract", missing.path(), out.path()});
+  EXPECT_EQ(m.exit, 1);
   EXPECT_EQ(m.err, "vantrel: error 0x8000FFFF: Couldn't open raw image file.\n");
 }
 
 TEST(CliInfo, PrintsOneJsonObject) {
   TempFile raw(NikonWithPreview(Bytes(40, 7)));
-  const RunResult r = RunVantrel({"info", raw.path()});
-  EXPECT_EQ(r.status, 0);
+  const testing::CliOutcome r = RunVantrel({"info", raw.path()});
+  EXPECT_EQ(r.exit, 0);
   EXPECT_EQ(r.out,
             "{\"status\":\"0x00000000\",\"make\":\"NIKON CORPORATION\",\"model\":\"NIKON D70\","
             "\"thumbHead\":\"\",\"thumbOffset\":8,\"thumbLength\":40,\"rotation\":0,"
@@ -92,14 +75,14 @@ TEST(CliInfo, EscapesTextAndReportsFailures) {
       .Short(fixtures::kBitsPerSample, 8)
       .Long(fixtures::kStripOffsets, 8);
   TempFile raw(tiff.Build());
-  const RunResult r = RunVantrel({"info", raw.path()});
-  EXPECT_EQ(r.status, 0);
+  const testing::CliOutcome r = RunVantrel({"info", raw.path()});
+  EXPECT_EQ(r.exit, 0);
   EXPECT_NE(r.out.find("\"make\":\"Ma\\\"k\\\\e\\u00E9\""), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\"thumbHead\":\"P6 4 2 255\\u000A\""), std::string::npos) << r.out;
 
   TempPath missing("missing");
-  const RunResult m = RunVantrel({"info", missing.path()});
-  EXPECT_EQ(m.status, 1);
+  const testing::CliOutcome m = RunVantrel({"info", missing.path()});
+  EXPECT_EQ(m.exit, 1);
   EXPECT_EQ(m.out.rfind("{\"status\":\"0x8000FFFF\"", 0), 0u) << m.out;
   EXPECT_EQ(m.err, "vantrel: error 0x8000FFFF: Couldn't open raw image file.\n");
 }
@@ -122,9 +105,9 @@ TEST(CliUsage, HelpVersionAndUsageErrors) {
       {{"extract", "--fast", "a", "b"}, 2, "", "unknown option '--fast'"},
   };
   for (const auto& c : cases) {
-    const RunResult r = RunVantrel(c.args);
+    const testing::CliOutcome r = RunVantrel(c.args);
     const std::string what = c.args.empty() ? "(none)" : c.args[0];
-    EXPECT_EQ(r.status, c.status) << what;
+    EXPECT_EQ(r.exit, c.status) << what;
     EXPECT_NE(r.out.find(c.outHas), std::string::npos) << what << ": " << r.out;
     EXPECT_NE(r.err.find(c.errHas), std::string::npos) << what << ": " << r.err;
   }

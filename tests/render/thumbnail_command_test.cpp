@@ -8,37 +8,15 @@
 #include "tests/fixtures/samples.h"
 #include "tests/fixtures/temp_file.h"
 #include "tests/support/pictures.h"
+#include "tests/support/run_vantrel.h"
 #include "tests/support/scoped_tmpdir.h"
 #include "tools/vantrel/cli.h"
 
 namespace vantrel {
 namespace {
 
-struct Outcome {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Drain(std::FILE* stream) {
-  std::string text;
-  std::rewind(stream);
-  char buffer[4096];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, got);
-  std::fclose(stream);
-  return text;
-}
-
-Outcome RunVantrel(const std::vector<std::string>& args) {
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  Outcome outcome;
-  outcome.exit = cli::Run(args, {out, err});
-  outcome.out = Drain(out);
-  outcome.err = Drain(err);
-  return outcome;
-}
+using testing::CliOutcome;
+using testing::RunVantrel;
 
 testing::Picture ReadPng(const std::string& path) {
   testing::Picture picture;
@@ -53,7 +31,7 @@ TEST(ThumbnailCommand, MakesAPngOfEverySample) {
     fixtures::TempFile raw(sample.bytes, sample.name);
     fixtures::TempPath png("thumb.png");
     testing::ScopedTmpDir tmp;
-    const Outcome o = RunVantrel({"thumbnail", raw.path(), png.path()});
+    const CliOutcome o = RunVantrel({"thumbnail", raw.path(), png.path()});
     EXPECT_EQ(o.exit, 0) << o.err;
     EXPECT_EQ(o.out, "");
     EXPECT_EQ(o.err, "");
@@ -91,7 +69,7 @@ TEST(ThumbnailCommand, VerbosePrintsTheArgumentsAndTemporaryFiles) {
   fixtures::TempFile raw(fixtures::MakeSamples().front().bytes, "raw.nef");
   fixtures::TempPath png("thumb.png");
   testing::ScopedTmpDir tmp;
-  const Outcome o = RunVantrel({"thumbnail", "-v", "-s", "100", raw.path(), png.path()});
+  const CliOutcome o = RunVantrel({"thumbnail", "-v", "-s", "100", raw.path(), png.path()});
   ASSERT_EQ(o.exit, 0) << o.err;
   std::vector<std::string> lines;
   for (std::size_t at = 0, end; (end = o.err.find('\n', at)) != std::string::npos; at = end + 1)
@@ -112,13 +90,14 @@ TEST(ThumbnailCommand, VerbosePrintsTheArgumentsAndTemporaryFiles) {
 TEST(ThumbnailCommand, FailuresPrintTheReportAndLeaveNoOutput) {
   fixtures::TempFile unsupported(fixtures::ToBytes("not a raw file at all"), "raw");
   fixtures::TempFile stale(fixtures::ToBytes("old thumbnail"), "stale.png");
-  const Outcome o = RunVantrel({"thumbnail", unsupported.path(), stale.path()});
+  const CliOutcome o = RunVantrel({"thumbnail", unsupported.path(), stale.path()});
   EXPECT_EQ(o.exit, 1);
   EXPECT_EQ(o.err, "vantrel: error 0x80004001: Raw file format is not supported.\n");
   EXPECT_FALSE(fixtures::FileExists(stale.path()));
 
   fixtures::TempFile raw(fixtures::MakeSamples().front().bytes, "raw.nef");
-  const Outcome unwritable = RunVantrel({"thumbnail", raw.path(), "/nonexistent-vantrel/out.png"});
+  const CliOutcome unwritable =
+      RunVantrel({"thumbnail", raw.path(), "/nonexistent-vantrel/out.png"});
   EXPECT_EQ(unwritable.exit, 1);
   EXPECT_EQ(unwritable.err.rfind("vantrel: cannot write /nonexistent-vantrel/out.png: ", 0), 0u)
       << unwritable.err;
@@ -138,7 +117,7 @@ TEST(ThumbnailCommand, UsageErrors) {
       {"thumbnail", "--frobnicate", "raw", "out"},
   };
   for (const auto& args : cases) {
-    const Outcome o = RunVantrel(args);
+    const CliOutcome o = RunVantrel(args);
     EXPECT_EQ(o.exit, 2) << ::testing::PrintToString(args);
     EXPECT_NE(o.err.find("Usage: vantrel thumbnail"), std::string::npos);
   }

@@ -8,6 +8,7 @@
 #include "tests/fixtures/rollei_builder.h"
 #include "tests/fixtures/temp_file.h"
 #include "tests/fixtures/x3f_builder.h"
+#include "tests/support/run_vantrel.h"
 #include "tools/vantrel/cli.h"
 
 namespace vantrel {
@@ -15,26 +16,7 @@ namespace {
 
 using fixtures::Bytes;
 
-struct CliResult {
-  int exit = -1;
-  std::string out;
-  std::string err;
-};
-
-CliResult RunVantrel(const std::vector<std::string>& args) {
-  fixtures::TempPath outPath("stdout"), errPath("stderr");
-  std::FILE* out = std::fopen(outPath.c_str(), "w+b");
-  std::FILE* err = std::fopen(errPath.c_str(), "w+b");
-  CliResult result;
-  result.exit = cli::Run(args, {out, err});
-  std::fclose(out);
-  std::fclose(err);
-  const Bytes outBytes = fixtures::ReadFileBytes(outPath.path());
-  const Bytes errBytes = fixtures::ReadFileBytes(errPath.path());
-  result.out.assign(outBytes.begin(), outBytes.end());
-  result.err.assign(errBytes.begin(), errBytes.end());
-  return result;
-}
+using testing::RunVantrel;
 
 // A grey picture (no chroma), whose decoded samples are its luma exactly.
 fixtures::KodakYcc GreyRamp(std::uint32_t width, std::uint32_t height) {
@@ -79,14 +61,14 @@ TEST(ExtractKodakDcsPro, DecodesTheCodedThumbnail) {
     const fixtures::TempFile raw(dcs.bytes, "dcr");
     const fixtures::TempPath out("thumb");
 
-    const CliResult info = RunVantrel({"info", raw.path()});
+    const testing::CliOutcome info = RunVantrel({"info", raw.path()});
     EXPECT_EQ(info.exit, cli::kExitOk) << info.err;
     EXPECT_NE(info.out.find("\"thumbOffset\":" + std::to_string(dcs.thumbOffset) + ","),
               std::string::npos)
         << info.out;
     EXPECT_NE(info.out.find("\"writer\":\"kodak-yuv\""), std::string::npos) << info.out;
 
-    const CliResult extract = RunVantrel({"extract", raw.path(), out.path()});
+    const testing::CliOutcome extract = RunVantrel({"extract", raw.path(), out.path()});
     EXPECT_EQ(extract.exit, cli::kExitOk) << extract.err;
     EXPECT_EQ(extract.err, "");
     EXPECT_EQ(fixtures::ReadFileBytes(out.path()), GreyPpm(picture)) << c.make;
@@ -99,7 +81,7 @@ TEST(ExtractKodakDcsPro, RefusesAThumbnailTheFileCannotHold) {
   const Bytes coded = fixtures::EncodeKodakGroups(2, 2, {{200, 0, 150, 0, 12, -12}});
   const fixtures::TempFile raw(fixtures::MakeKodakDcs(60000, 40000, coded).bytes, "dcr");
   const fixtures::TempPath out("thumb");
-  const CliResult extract = RunVantrel({"extract", raw.path(), out.path()});
+  const testing::CliOutcome extract = RunVantrel({"extract", raw.path(), out.path()});
   EXPECT_EQ(extract.exit, cli::kExitFailure);
   EXPECT_EQ(extract.err,
             "vantrel: error 0x8007000E: Couldn't allocate memory for KodakYuvDecode\n");
@@ -126,7 +108,7 @@ TEST(ExtractRollei, ExpandsThePreviewTo8BitRgb) {
   }
   const fixtures::TempFile raw(fixtures::MakeRollei(width, height, preview), "rdc");
   const fixtures::TempPath out("thumb");
-  const CliResult extract = RunVantrel({"extract", raw.path(), out.path()});
+  const testing::CliOutcome extract = RunVantrel({"extract", raw.path(), out.path()});
   EXPECT_EQ(extract.exit, cli::kExitOk) << extract.err;
   EXPECT_EQ(fixtures::ReadFileBytes(out.path()), Ppm8(width, height, pixels));
 }
@@ -147,10 +129,10 @@ TEST(ExtractX3f, WritesThePreviewRowsWithoutFiller) {
         fixtures::MakeX3f(c.version, 0, {{"CAMMANUF", "SIGMA"}, {"CAMMODEL", "SIGMA SD10"}}, image),
         "x3f");
     const fixtures::TempPath out("thumb");
-    const CliResult info = RunVantrel({"info", raw.path()});
+    const testing::CliOutcome info = RunVantrel({"info", raw.path()});
     EXPECT_NE(info.out.find(std::string("\"writer\":\"") + c.writer + "\""), std::string::npos)
         << info.out;
-    const CliResult extract = RunVantrel({"extract", raw.path(), out.path()});
+    const testing::CliOutcome extract = RunVantrel({"extract", raw.path(), out.path()});
     EXPECT_EQ(extract.exit, cli::kExitOk) << extract.err;
     EXPECT_EQ(fixtures::ReadFileBytes(out.path()),
               Ppm8(width, height, fixtures::X3fRows(width, height, 0)))
@@ -169,7 +151,7 @@ TEST(ExtractRgbPreviews, RefusePreviewsTheFileCannotHold) {
   for (const Bytes& bytes : files) {
     const fixtures::TempFile raw(bytes, "raw");
     const fixtures::TempPath out("thumb");
-    const CliResult extract = RunVantrel({"extract", raw.path(), out.path()});
+    const testing::CliOutcome extract = RunVantrel({"extract", raw.path(), out.path()});
     EXPECT_EQ(extract.exit, cli::kExitFailure);
     EXPECT_EQ(extract.err, "vantrel: error 0x8007000E: Out of memory for transfer buffer\n");
     EXPECT_FALSE(fixtures::FileExists(out.path()));
